@@ -1,0 +1,154 @@
+#include "platform/files.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/wide.h"
+
+namespace platform {
+
+const char16_t kPathSeparator = u'\\';
+
+namespace {
+
+// Owns a file handle.
+class Handle {
+ public:
+  explicit Handle(HANDLE handle) : handle_(handle) {}
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+  HANDLE get() const { return handle_; }
+  // Closes now, reporting whether the close succeeded.
+  bool close() {
+    const HANDLE handle = handle_;
+    handle_ = INVALID_HANDLE_VALUE;
+    return CloseHandle(handle) != 0;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+// Deletes a temporary file unless it was handed on.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(std::u16string path) : path_(std::move(path)) {}
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() {
+    if (!path_.empty()) DeleteFileW(asWide(path_.c_str()));
+  }
+  const std::u16string& path() const { return path_; }
+  void release() { path_.clear(); }
+
+ private:
+  std::u16string path_;
+};
+
+DWORD attributesOf(const std::u16string& path) {
+  return GetFileAttributesW(asWide(path.c_str()));
+}
+
+bool writeAll(HANDLE file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const DWORD chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+    bytes.remove_prefix(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::u16string> currentDirectory() {
+  // The first call sizes the buffer, so a directory of any length fits; the
+  // loop covers a current directory changed between the two calls.
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (length == 0) return std::nullopt;
+    if (length < buffer.size()) return fromWide(buffer.data(), length);
+    buffer.resize(length);
+  }
+}
+
+bool fileExists(const std::u16string& path) {
+  WIN32_FIND_DATAW data;
+  const HANDLE find = FindFirstFileW(asWide(path.c_str()), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  FindClose(find);
+  return true;
+}
+
+bool isReadOnly(const std::u16string& path) {
+  const DWORD attributes = attributesOf(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+bool copyFile(const std::u16string& from, const std::u16string& to) {
+  // Windows refuses to replace a read-only file; say so here as well, since
+  // not every Win32 implementation enforces it (Wine running as root does not).
+  if (isReadOnly(to)) return false;
+  return CopyFileW(asWide(from.c_str()), asWide(to.c_str()), FALSE) != 0;
+}
+
+std::optional<std::string> readFileBytes(const std::u16string& path) {
+  Handle file(CreateFileW(asWide(path.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
+                          nullptr));
+  if (!file.valid()) return std::nullopt;
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return std::nullopt;
+  // One byte of room beyond the size lets the final read see the end of the file.
+  std::string bytes(static_cast<std::size_t>(size.QuadPart) + 1, '\0');
+  std::size_t filled = 0;
+  for (;;) {
+    if (filled == bytes.size()) bytes.resize(bytes.size() * 2);  // the file grew
+    const std::size_t room = bytes.size() - filled;
+    const DWORD chunk = room > (1u << 30) ? (1u << 30) : static_cast<DWORD>(room);
+    DWORD got = 0;
+    if (!ReadFile(file.get(), bytes.data() + filled, chunk, &got, nullptr)) return std::nullopt;
+    if (got == 0) break;
+    filled += got;
+  }
+  bytes.resize(filled);
+  return bytes;
+}
+
+bool replaceFileContents(const std::u16string& path, std::string_view bytes) {
+  const DWORD attributes = attributesOf(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+    return false;
+  }
+  const auto slash = path.find_last_of(u"\\/");
+  const std::u16string dir = slash == std::u16string::npos ? u"." : path.substr(0, slash + 1);
+  wchar_t tempName[MAX_PATH];
+  // Creates the (empty) temporary file, named uniquely in the file's own folder.
+  if (GetTempFileNameW(asWide(dir.c_str()), L"pkc", 0, tempName) == 0) return false;
+  TemporaryFile temp(fromWide(tempName));
+  {
+    Handle file(CreateFileW(tempName, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid() || !writeAll(file.get(), bytes) || !FlushFileBuffers(file.get()) ||
+        !file.close()) {
+      return false;
+    }
+  }
+  // Keep the live file's attributes (hidden, archive, ...) on its replacement.
+  SetFileAttributesW(tempName, attributes);
+  if (!MoveFileExW(tempName, asWide(path.c_str()),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return false;
+  }
+  temp.release();
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,19 @@
+#include "platform/startup.h"
+
+#include <csignal>
+
+#include <libxml/parser.h>
+
+namespace platform {
+
+void hardenProcess() {
+  // A file size limit then fails the write, which the code handles, instead
+  // of killing the process halfway through it.
+  std::signal(SIGXFSZ, SIG_IGN);
+}
+
+void initializeCom() {
+  xmlInitParser();
+}
+
+}  // namespace platform

@@ -1,0 +1,42 @@
+// A read-only XML DOM: load a file, query single nodes, read an element's text.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+struct XmlDocumentImpl;
+struct XmlNodeImpl;
+struct XmlDeleter {
+  void operator()(XmlDocumentImpl* document) const noexcept;
+  void operator()(XmlNodeImpl* node) const noexcept;
+};
+
+// A loaded document, and a node of one; a node must not outlive its document.
+using XmlDocument = std::unique_ptr<XmlDocumentImpl, XmlDeleter>;
+using XmlNode = std::unique_ptr<XmlNodeImpl, XmlDeleter>;
+
+// Why a document did not load.
+struct XmlLoadError {
+  bool domUnavailable = false;  // the DOM itself could not be created
+  long line = 0;                // where parsing stopped, from 1; 0 when unknown
+  long column = 0;
+  std::u16string reason;  // the parser's message, as it gives it
+};
+
+// Loads the file at `path` synchronously, without validation, external
+// entities, DTD loading or network access, keeping all whitespace.
+// Null when it cannot be loaded or parsed; `error` then says why.
+XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error);
+
+// The first node, in document order, that `query` selects from the document
+// or from `context`; null when nothing matches or the query is rejected.
+XmlNode selectSingleNode(const XmlDocument& document, const std::u16string& query);
+XmlNode selectSingleNode(const XmlNode& context, const std::u16string& query);
+
+// The text of `node` and all its descendants; nullopt when it cannot be read.
+std::optional<std::u16string> nodeText(const XmlNode& node);
+
+}  // namespace platform

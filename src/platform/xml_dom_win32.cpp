@@ -1,0 +1,157 @@
+// The DOM is the system's DOMDocument 3.0, through COM.
+#include "platform/xml_dom.h"
+
+#include <msxml2.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <windows.h>
+
+#include <new>
+#include <utility>
+
+#include "platform/wide.h"
+
+namespace platform {
+
+namespace {
+
+const CLSID kDomDocument30 = {
+    0xF5078F32, 0xC551, 0x11D3, {0x89, 0xB9, 0x00, 0x00, 0xF8, 0x1F, 0xE2, 0x21}};
+const IID kIXmlDomDocument = {
+    0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+
+// Owns one COM reference.
+template <class T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  ComPtr(ComPtr&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
+  ~ComPtr() {
+    if (pointer_ != nullptr) pointer_->Release();
+  }
+  T* operator->() const { return pointer_; }
+  T* get() const { return pointer_; }
+  T** put() { return &pointer_; }
+
+ private:
+  T* pointer_ = nullptr;
+};
+
+// Owns one BSTR.
+class Bstr {
+ public:
+  Bstr() = default;
+  explicit Bstr(const std::u16string& text)
+      : text_(SysAllocStringLen(asWide(text.data()), static_cast<UINT>(text.size()))) {
+    if (text_ == nullptr) throw std::bad_alloc();
+  }
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  ~Bstr() { SysFreeString(text_); }
+  BSTR get() const { return text_; }
+  BSTR* put() { return &text_; }
+  // Hands the string to an owner that frees it itself (a VARIANT).
+  BSTR release() { return std::exchange(text_, nullptr); }
+  // A null BSTR is the empty string.
+  std::u16string str() const {
+    return text_ == nullptr ? std::u16string() : fromWide(text_, SysStringLen(text_));
+  }
+
+ private:
+  BSTR text_ = nullptr;
+};
+
+// Owns one VARIANT.
+class Variant {
+ public:
+  Variant() { VariantInit(&value_); }
+  Variant(const Variant&) = delete;
+  Variant& operator=(const Variant&) = delete;
+  ~Variant() { VariantClear(&value_); }
+  VARIANT& get() { return value_; }
+
+ private:
+  VARIANT value_;
+};
+
+}  // namespace
+
+struct XmlDocumentImpl {
+  ComPtr<IXMLDOMDocument> document;
+};
+
+struct XmlNodeImpl {
+  ComPtr<IXMLDOMNode> node;
+};
+
+namespace {
+
+XmlNode select(IXMLDOMNode* context, const std::u16string& query) {
+  const Bstr text(query);
+  ComPtr<IXMLDOMNode> node;
+  if (context->selectSingleNode(text.get(), node.put()) != S_OK || node.get() == nullptr) {
+    return nullptr;
+  }
+  return XmlNode(new XmlNodeImpl{std::move(node)});
+}
+
+void describeParseError(IXMLDOMDocument* document, XmlLoadError& error) {
+  ComPtr<IXMLDOMParseError> parseError;
+  if (document->get_parseError(parseError.put()) != S_OK || parseError.get() == nullptr) return;
+  parseError->get_line(&error.line);
+  parseError->get_linepos(&error.column);
+  Bstr reason;
+  if (parseError->get_reason(reason.put()) == S_OK) error.reason = reason.str();
+}
+
+}  // namespace
+
+void XmlDeleter::operator()(XmlDocumentImpl* document) const noexcept {
+  delete document;
+}
+void XmlDeleter::operator()(XmlNodeImpl* node) const noexcept {
+  delete node;
+}
+
+XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error) {
+  ComPtr<IXMLDOMDocument> document;
+  if (CoCreateInstance(kDomDocument30, nullptr, CLSCTX_INPROC_SERVER, kIXmlDomDocument,
+                       reinterpret_cast<void**>(document.put())) != S_OK ||
+      document.get() == nullptr) {
+    error.domUnavailable = true;
+    return nullptr;
+  }
+  document->put_async(VARIANT_FALSE);
+  document->put_validateOnParse(VARIANT_FALSE);
+  document->put_resolveExternals(VARIANT_FALSE);
+  document->put_preserveWhiteSpace(VARIANT_TRUE);
+
+  Variant source;
+  Bstr sourcePath(path);
+  source.get().vt = VT_BSTR;
+  source.get().bstrVal = sourcePath.release();
+  VARIANT_BOOL loaded = VARIANT_FALSE;
+  if (document->load(source.get(), &loaded) != S_OK || loaded != VARIANT_TRUE) {
+    describeParseError(document.get(), error);
+    return nullptr;
+  }
+  return XmlDocument(new XmlDocumentImpl{std::move(document)});
+}
+
+XmlNode selectSingleNode(const XmlDocument& document, const std::u16string& query) {
+  return select(document->document.get(), query);
+}
+
+XmlNode selectSingleNode(const XmlNode& context, const std::u16string& query) {
+  return select(context->node.get(), query);
+}
+
+std::optional<std::u16string> nodeText(const XmlNode& node) {
+  Bstr text;
+  if (node->node->get_text(text.put()) != S_OK) return std::nullopt;
+  return text.str();
+}
+
+}  // namespace platform
