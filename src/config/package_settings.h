@@ -1,0 +1,48 @@
+// The per-package settings and their lookup in the package folder's config.xml.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/xml_dom.h"
+
+struct PackageSettings {
+  std::int32_t useEVariant = 0;  // 1: put the "_e" setup-file variants in place
+  std::u16string barPc = u"B8DF";
+  std::u16string market = u"en-us";
+};
+
+// Where and why a load stopped.
+enum class SettingsStatus {
+  Loaded,
+  NoCurrentDirectory,  // the current directory could not be read
+  NoConfigFile,        // no config.xml in the current directory
+  DomUnavailable,      // the XML DOM could not be created
+  NotParsed,           // config.xml could not be read or is not well-formed
+  QuoteInCode,         // the package code holds '"', which no entry query can match
+  NoEntry,             // no /config/binary entry with the package code
+  PackageTypeMissing,
+  PackageTypeEmpty,
+  BarPcMissing,  // package_type is "O" but quil_bar_pc is missing or unreadable
+  BarPcEmpty,
+  MarketMissing,
+  MarketEmpty,
+};
+
+struct SettingsLoad {
+  SettingsStatus status = SettingsStatus::Loaded;
+  std::u16string configPath;        // the file read, once known
+  platform::XmlLoadError xmlError;  // details when the status is NotParsed
+};
+
+// Fills `settings` from the entry of config.xml, in the current directory,
+// whose code is `packageCode`, field by field as each value is found, and
+// says where it stopped. COM must be initialised on this thread.
+SettingsLoad loadPackageSettingsExplained(PackageSettings& settings, std::u16string packageCode);
+
+// The same load; true when every mandatory value was found and stored.
+bool loadPackageSettings(PackageSettings& settings, std::u16string packageCode);
+
+// Copies of the record's strings.
+std::u16string getBarPc(const PackageSettings& settings);
+std::u16string getMarket(const PackageSettings& settings);
