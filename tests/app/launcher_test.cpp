@@ -1,0 +1,112 @@
+#include "app/launcher.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::builtProgram;
+using testing_support::TempDir;
+
+struct WalkCase {
+  const char* what;
+  std::uint32_t selfId;
+  std::map<std::uint32_t, platform::ProcessEntry> processes;
+  std::u16string expected;
+};
+
+const WalkCase kWalkCases[] = {
+    {"launcher is the parent",
+     30,
+     {{30, {20, u"pkgcustomize.exe"}}, {20, {10, u"TRKVa_b_TR01_x.exe"}}},
+     u"TRKVa_b_TR01_x.exe"},
+    {"through an intermediate process",
+     30,
+     {{30, {25, u"pkgcustomize.exe"}},
+      {25, {20, u"cmd.exe"}},
+      {20, {10, u"TRKVa_b_TR01_x.exe"}},
+      {10, {4, u"explorer.exe"}}},
+     u"TRKVa_b_TR01_x.exe"},
+    {"the tool's own name counts",
+     30,
+     {{30, {20, u"TRKVself.exe"}}, {20, {10, u"TRKVparent.exe"}}},
+     u"TRKVself.exe"},
+    {"exactly the prefix", 30, {{30, {20, u"TRKV"}}}, u"TRKV"},
+    {"lower-case prefix passed over",
+     30,
+     {{30, {20, u"tool.exe"}}, {20, {15, u"trkvA_b_TR01.exe"}}, {15, {10, u"TRKVb_c_TR02.exe"}}},
+     u"TRKVb_c_TR02.exe"},
+    {"explorer.exe stops the walk",
+     30,
+     {{30, {20, u"tool.exe"}}, {20, {10, u"explorer.exe"}}, {10, {5, u"TRKVa_b_TR01.exe"}}},
+     u"explorer.exe"},
+    {"Explorer.exe does not stop it",
+     30,
+     {{30, {20, u"tool.exe"}}, {20, {10, u"Explorer.exe"}}, {10, {5, u"TRKVa_b_TR01.exe"}}},
+     u"TRKVa_b_TR01.exe"},
+    {"parent id 0 stops the walk",
+     30,
+     {{30, {20, u"tool.exe"}}, {20, {0, u"init"}}, {0, {0, u"TRKVidle"}}},
+     u"init"},
+    {"parent has ended", 30, {{30, {20, u"tool.exe"}}}, u"tool.exe"},
+    {"own id missing", 30, {{20, {10, u"TRKVa_b_TR01.exe"}}}, u""},
+    {"a loop of ids",
+     30,
+     {{30, {20, u"tool.exe"}}, {20, {25, u"a.exe"}}, {25, {20, u"b.exe"}}},
+     u"b.exe"},
+    {"a process that is its own parent", 30, {{30, {30, u"tool.exe"}}}, u"tool.exe"},
+};
+
+class LauncherWalk : public testing::TestWithParam<WalkCase> {};
+
+TEST_P(LauncherWalk, FindsTheExpectedName) {
+  const WalkCase& c = GetParam();
+  const platform::ProcessLookup lookup =
+      [&c](std::uint32_t id) -> std::optional<platform::ProcessEntry> {
+    const auto found = c.processes.find(id);
+    if (found == c.processes.end()) return std::nullopt;
+    return found->second;
+  };
+  EXPECT_EQ(findLauncherName(c.selfId, lookup), c.expected) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(ProcessTables, LauncherWalk, testing::ValuesIn(kWalkCases));
+
+// A launcher stub copied under a launcher's name starts the probe, directly or
+// through an intermediate process; the probe must see the stub's name.
+TEST(LauncherProcess, ProbeFindsTheRealLauncher) {
+  const std::string launcherName = "TRKVpack_v2_TR0107_x.exe";
+  for (const bool throughIntermediate : {false, true}) {
+    SCOPED_TRACE(throughIntermediate ? "through an intermediate process" : "directly");
+    TempDir dir;
+    const fs::path launcher = dir / launcherName;
+    const fs::path intermediate = dir / ("intermediate" + std::string(testing_support::kExeSuffix));
+    fs::copy_file(builtProgram("launcher_stub"), launcher);
+    fs::copy_file(builtProgram("launcher_stub"), intermediate);
+    const fs::path output = dir / "seen.txt";
+
+    std::vector<fs::path> argv{launcher};
+    if (throughIntermediate) argv.push_back(intermediate);
+    argv.push_back(builtProgram("launcher_probe"));
+    argv.push_back(output);
+    ASSERT_EQ(testing_support::runProcess(argv, dir.path()), 0);
+    EXPECT_EQ(testing_support::readFile(output), launcherName);
+  }
+}
+
+// Without a launcher above it the walk ends at the top of the chain, with
+// the name of a process that is not a launcher.
+TEST(LauncherProcess, WithoutLauncherTheWalkEndsAtTheTop) {
+  TempDir dir;
+  const fs::path output = dir / "seen.txt";
+  ASSERT_EQ(testing_support::runProcess({builtProgram("launcher_probe"), output}, dir.path()), 0);
+  const std::string seen = testing_support::readFile(output);
+  EXPECT_FALSE(seen.empty());
+  EXPECT_FALSE(seen.starts_with("TRKV")) << seen;
+}
+
+}  // namespace

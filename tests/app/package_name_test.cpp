@@ -1,0 +1,48 @@
+#include "app/package_name.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct NameCase {
+  std::u16string name;
+  std::u16string packageCode;
+  std::int32_t cmdVariant;
+};
+
+const NameCase kNameCases[] = {
+    {u"TRKVpack_v2_TR0107_xl.exe", u"TR0107", 1},
+    {u"TRKVpack_v2_TR0107_x.exe", u"TR0107", 0},
+    {u"TRKVpack_v2_TR0107_L.exe", u"TR0107", 1},
+    {u"TRKVpack_v2_tr0107_l.exe", u"", 1},  // the prefix is case-sensitive
+    {u"TRKVpack_v2_Tr0107_x.exe", u"", 0},
+    {u"TRKVpack_a_b_TR0107_l.exe", u"", 1},  // the code is the third field, "b"
+    {u"TRKVpack_v2_TR0107_x_l.exe", u"TR0107", 1},
+    {u"TRKVpack_v2_TR01_TR02_x.exe", u"TR01", 0},  // later TR fields do not count
+    {u"TRKVpack_TR0107.exe", u"TR0107.exe", 0},    // one separator keeps the extension
+    {u"TRKVpack.exe", u"TRKVpack.exe", 0},         // no separator: the whole name
+    {u"TRKVplus.exe", u"TRKVplus.exe", 1},
+    {u"TRKVpack_v2_TR0107_full", u"TR0107", 1},  // no "." after the last "_"
+    {u"TRKVpack_v2.1_TR0107_x", u"TR0107", 0},   // the last "." lies before the last "_"
+    {u"TRKVpack_v2_TR0107_x.y.exe", u"TR0107", 0},
+    {u"TRKVpack_v2_TR0107_.exe", u"TR0107", 0},
+    {u"TRKVpack__TR0107_l.exe", u"TR0107", 1},
+    {u"TRKVpack_v2__l.exe", u"", 1},
+    {u"TRKVpack_v2_T_x.exe", u"", 0},
+    {u"TRKVpack_v2_TR_.exe", u"TR", 0},
+    {u"explorer.exe", u"", 1},
+    {u"", u"", 0},
+    {u"TRKV", u"TRKV", 0},
+};
+
+class PackageName : public testing::TestWithParam<NameCase> {};
+
+TEST_P(PackageName, GivesCodeAndFlag) {
+  const NameCase& c = GetParam();
+  EXPECT_EQ(parsePackageCode(c.name), c.packageCode);
+  EXPECT_EQ(parseCmdVariant(c.name), c.cmdVariant);
+}
+
+INSTANTIATE_TEST_SUITE_P(WorkedExamples, PackageName, testing::ValuesIn(kNameCases));
+
+}  // namespace

@@ -1,0 +1,23 @@
+// Stands in for a package's launcher: started as "stub PROGRAM [ARGS...]", it
+// runs PROGRAM in the current directory, waits for it and exits with its
+// status. Copied under a launcher's name ("TRKV..._x.exe") it is the process
+// the tool must find; under another name it is an intermediate process.
+#include <filesystem>
+#include <vector>
+
+#include "test_support.h"
+
+int runStub(const std::vector<std::filesystem::path>& args) {
+  if (args.empty()) return 2;
+  return testing_support::runProcess(args, std::filesystem::current_path());
+}
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  return runStub({argv + 1, argv + argc});
+}
+#else
+int main(int argc, char** argv) {
+  return runStub({argv + 1, argv + argc});
+}
+#endif

@@ -1,0 +1,38 @@
+#include <sys/wait.h>
+#include <unistd.h>
+#include <cerrno>
+
+#include "test_support.h"
+
+namespace testing_support {
+
+const char* const kExeSuffix = "";
+
+std::filesystem::path programDir() {
+  return std::filesystem::read_symlink("/proc/self/exe").parent_path();
+}
+
+int runProcess(const std::vector<std::filesystem::path>& argv,
+               const std::filesystem::path& workDir) {
+  std::vector<std::string> args;
+  for (const auto& arg : argv) args.push_back(arg.string());
+  std::vector<char*> pointers;
+  for (auto& arg : args) pointers.push_back(arg.data());
+  pointers.push_back(nullptr);
+
+  const pid_t child = ::fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    if (::chdir(workDir.c_str()) != 0) ::_exit(127);
+    ::execv(pointers[0], pointers.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return WEXITSTATUS(status);
+}
+
+}  // namespace testing_support

@@ -1,0 +1,61 @@
+#include <windows.h>
+
+#include "test_support.h"
+
+namespace testing_support {
+
+const char* const kExeSuffix = ".exe";
+
+namespace {
+
+// Quotes one argument so that the C runtime's parser gives it back unchanged.
+std::wstring quoteArgument(const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+  std::wstring quoted = L"\"";
+  std::size_t backslashes = 0;
+  for (const wchar_t c : arg) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, L'\\');
+  return quoted + L"\"";
+}
+
+}  // namespace
+
+std::filesystem::path programDir() {
+  std::wstring buffer(32768, L'\0');
+  const DWORD length =
+      GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+  buffer.resize(length);
+  return std::filesystem::path(buffer).parent_path();
+}
+
+int runProcess(const std::vector<std::filesystem::path>& argv,
+               const std::filesystem::path& workDir) {
+  std::wstring commandLine;
+  for (const auto& arg : argv) {
+    if (!commandLine.empty()) commandLine += L' ';
+    commandLine += quoteArgument(arg.wstring());
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(argv[0].c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      workDir.c_str(), &startup, &process)) {
+    return -1;
+  }
+  CloseHandle(process.hThread);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD status = 0;
+  GetExitCodeProcess(process.hProcess, &status);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(status);
+}
+
+}  // namespace testing_support

@@ -1,0 +1,64 @@
+// Helpers for tests that work on real files in temporary folders and start
+// real processes.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testing_support {
+
+// A fresh, empty folder that is removed with everything in it at the end.
+class TempDir {
+ public:
+  TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir();
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::filesystem::path& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Makes `dir` the current directory until the end of the scope.
+class ScopedCurrentDir {
+ public:
+  explicit ScopedCurrentDir(const std::filesystem::path& dir);
+  ScopedCurrentDir(const ScopedCurrentDir&) = delete;
+  ScopedCurrentDir& operator=(const ScopedCurrentDir&) = delete;
+  ~ScopedCurrentDir();
+
+ private:
+  std::filesystem::path previous_;
+};
+
+// Whole-file access, byte for byte.
+void writeFile(const std::filesystem::path& path, std::string_view bytes);
+std::string readFile(const std::filesystem::path& path);
+
+// Every regular file of `dir` (not recursive) with its bytes, by name.
+std::vector<std::pair<std::string, std::string>> folderContents(const std::filesystem::path& dir);
+
+// Marks a file read-only, or writable again, the way the platform does.
+void setReadOnly(const std::filesystem::path& path, bool readOnly);
+
+// The folder of the running test program; the tool and the helper programs
+// are built into the same folder.
+std::filesystem::path programDir();
+
+// The path of the program `name` built beside the tests (suffix added).
+std::filesystem::path builtProgram(const std::string& name);
+
+// The executable suffix of this platform ("" or ".exe").
+extern const char* const kExeSuffix;
+
+// Starts `argv[0]` with the rest as its arguments in `workDir`, waits for it
+// and returns its exit status (128 + signal when killed), or -1 when it could
+// not be started.
+int runProcess(const std::vector<std::filesystem::path>& argv,
+               const std::filesystem::path& workDir);
+
+}  // namespace testing_support
