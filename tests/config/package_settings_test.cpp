@@ -1,0 +1,259 @@
+#include "config/package_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ScopedCurrentDir;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+std::string entries(const std::string& body) {
+  return "<?xml version=\"1.0\"?>\n<config>\n" + body + "</config>\n";
+}
+
+std::string entry(const std::string& code, const std::string& children) {
+  return "  <binary code=\"" + code + "\">" + children + "</binary>\n";
+}
+
+// UTF-16LE with a byte-order mark.
+std::string utf16(const std::u16string& text) {
+  std::string bytes = "\xFF\xFE";
+  for (const char16_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+const std::string kExample =
+    entries(entry("TR01",
+                  "<package_type>O</package_type><quil_bar_pc>1A2B</quil_bar_pc>"
+                  "<market_type>de-de</market_type>") +
+            entry("TR02",
+                  "<package_type>E</package_type><quil_bar_pc>9999</quil_bar_pc>"
+                  "<market_type>fr-fr</market_type>"));
+
+std::string withType(const std::string& type, const std::string& rest) {
+  return entries(entry("TR01", "<package_type>" + type + "</package_type>" + rest));
+}
+
+const std::string kBarAndMarket = "<quil_bar_pc>1A2B</quil_bar_pc><market_type>de-de</market_type>";
+
+// A nested entity expansion: ten levels of ten references each.
+std::string entityBomb() {
+  std::string doctype = "<!DOCTYPE config [\n<!ENTITY e0 \"ha\">\n";
+  for (int level = 1; level <= 10; ++level) {
+    doctype += "<!ENTITY e" + std::to_string(level) + " \"";
+    for (int i = 0; i < 10; ++i) doctype += "&e" + std::to_string(level - 1) + ";";
+    doctype += "\">\n";
+  }
+  return "<?xml version=\"1.0\"?>\n" + doctype + "]>\n<config>" +
+         entry("TR01", "<package_type>E</package_type><market_type>&e10;</market_type>") +
+         "</config>\n";
+}
+
+struct ConfigCase {
+  const char* what;
+  std::string config;  // bytes of config.xml; empty: no file
+  std::u16string packageCode;
+  SettingsStatus status;
+  PackageSettings expected;  // the record afterwards, whatever the result
+};
+
+const PackageSettings kDefaults{};
+
+const ConfigCase kConfigCases[] = {
+    {"example, O entry", kExample, u"TR01", SettingsStatus::Loaded, {0, u"1A2B", u"de-de"}},
+    {"example, E entry ignores quil_bar_pc",
+     kExample,
+     u"TR02",
+     SettingsStatus::Loaded,
+     {1, u"B8DF", u"fr-fr"}},
+    {"example, no entry", kExample, u"TR03", SettingsStatus::NoEntry, kDefaults},
+    {"lower-case o",
+     withType("o", kBarAndMarket),
+     u"TR01",
+     SettingsStatus::Loaded,
+     {1, u"B8DF", u"de-de"}},
+    {"E without quil_bar_pc",
+     withType("E", "<market_type>de-de</market_type>"),
+     u"TR01",
+     SettingsStatus::Loaded,
+     {1, u"B8DF", u"de-de"}},
+    {"blank before O",
+     withType(" O", kBarAndMarket),
+     u"TR01",
+     SettingsStatus::Loaded,
+     {1, u"B8DF", u"de-de"}},
+    {"blank after O",
+     withType("O ", kBarAndMarket),
+     u"TR01",
+     SettingsStatus::Loaded,
+     {1, u"B8DF", u"de-de"}},
+    {"empty package_type", withType("", kBarAndMarket), u"TR01", SettingsStatus::PackageTypeEmpty,
+     kDefaults},
+    {"missing package_type", entries(entry("TR01", kBarAndMarket)), u"TR01",
+     SettingsStatus::PackageTypeMissing, kDefaults},
+    {"package_type nested deeper",
+     entries(entry("TR01", "<x><package_type>O</package_type></x>" + kBarAndMarket)), u"TR01",
+     SettingsStatus::PackageTypeMissing, kDefaults},
+    {"O without quil_bar_pc",
+     withType("O", "<market_type>de-de</market_type>"),
+     u"TR01",
+     SettingsStatus::BarPcMissing,
+     {0, u"B8DF", u"en-us"}},
+    {"O with empty quil_bar_pc",
+     withType("O", "<quil_bar_pc/><market_type>de-de</market_type>"),
+     u"TR01",
+     SettingsStatus::BarPcEmpty,
+     {0, u"B8DF", u"en-us"}},
+    {"O without market_type",
+     withType("O", "<quil_bar_pc>1A2B</quil_bar_pc>"),
+     u"TR01",
+     SettingsStatus::MarketMissing,
+     {0, u"1A2B", u"en-us"}},
+    {"E with empty market_type",
+     withType("E", "<market_type></market_type>"),
+     u"TR01",
+     SettingsStatus::MarketEmpty,
+     {1, u"B8DF", u"en-us"}},
+    {"whitespace-only text is kept",
+     withType("O", "<quil_bar_pc> \n\t</quil_bar_pc><market_type> de-de </market_type>"),
+     u"TR01",
+     SettingsStatus::Loaded,
+     {0, u" \n\t", u" de-de "}},
+    {"text of nested elements and comments",
+     withType("<a>O</a><!--x-->",
+              "<quil_bar_pc>1A<b>2<c>B</c></b></quil_bar_pc>"
+              "<market_type>de<!-- comment -->-de</market_type>"),
+     u"TR01",
+     SettingsStatus::Loaded,
+     {0, u"1A2B", u"de-de"}},
+    {"CDATA",
+     withType("O",
+              "<quil_bar_pc><![CDATA[<1A&2B>]]></quil_bar_pc>"
+              "<market_type>de<![CDATA[-]]>de</market_type>"),
+     u"TR01",
+     SettingsStatus::Loaded,
+     {0, u"<1A&2B>", u"de-de"}},
+    {"first child of a name wins",
+     withType("O",
+              "<quil_bar_pc>1A2B</quil_bar_pc><quil_bar_pc>FFFF</quil_bar_pc>"
+              "<market_type>de-de</market_type><market_type>it-it</market_type>"),
+     u"TR01",
+     SettingsStatus::Loaded,
+     {0, u"1A2B", u"de-de"}},
+    {"code differs in case", kExample, u"tr01", SettingsStatus::NoEntry, kDefaults},
+    {"code is matched whole", kExample, u"TR0", SettingsStatus::NoEntry, kDefaults},
+    {"first of duplicate entries wins, even when incomplete",
+     entries(entry("TR01", "<package_type>E</package_type>") +
+             entry("TR01", "<package_type>O</package_type>" + kBarAndMarket)),
+     u"TR01",
+     SettingsStatus::MarketMissing,
+     {1, u"B8DF", u"en-us"}},
+    {"binary nested deeper",
+     entries("<group>" + entry("TR01", "<package_type>O</package_type>" + kBarAndMarket) +
+             "</group>"),
+     u"TR01", SettingsStatus::NoEntry, kDefaults},
+    {"another document element",
+     "<settings>" + entry("TR01", "<package_type>O</package_type>" + kBarAndMarket) + "</settings>",
+     u"TR01", SettingsStatus::NoEntry, kDefaults},
+    {"malformed XML", "<config><binary code=\"TR01\"><package_type>O</package_type>", u"TR01",
+     SettingsStatus::NotParsed, kDefaults},
+    {"UTF-16 file",
+     utf16(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><config><binary code=\"TR01\">"
+           u"<package_type>E</package_type><market_type>fr-\u00e9\u00df</market_type>"
+           u"</binary></config>"),
+     u"TR01",
+     SettingsStatus::Loaded,
+     {1, u"B8DF", u"fr-\u00e9\u00df"}},
+    {"ISO-8859-1 file",
+     "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><config>" +
+         entry("TR01", "<package_type>E</package_type><market_type>d\xe9-\xfc</market_type>") +
+         "</config>",
+     u"TR01",
+     SettingsStatus::Loaded,
+     {1, u"B8DF", u"d\u00e9-\u00fc"}},
+    {"no config.xml", "", u"TR01", SettingsStatus::NoConfigFile, kDefaults},
+    {"external entity is not read",
+     "<?xml version=\"1.0\"?>\n<!DOCTYPE config [<!ENTITY secret SYSTEM \"secret.txt\">]>\n"
+     "<config>" +
+         entry("TR01", "<package_type>E</package_type><market_type>&secret;</market_type>") +
+         "</config>",
+     u"TR01",
+     SettingsStatus::MarketEmpty,
+     {1, u"B8DF", u"en-us"}},
+    {"entity expansion bomb", entityBomb(), u"TR01", SettingsStatus::NotParsed, kDefaults},
+    {"quote in the code", kExample, u"TR01\" or \"1\"=\"1", SettingsStatus::QuoteInCode, kDefaults},
+    {"lone quote in the code", kExample, u"TR\"", SettingsStatus::QuoteInCode, kDefaults},
+};
+
+class PackageSettingsLoad : public testing::TestWithParam<ConfigCase> {};
+
+TEST_P(PackageSettingsLoad, FillsTheRecordAsFarAsTheEntryGoes) {
+  const ConfigCase& c = GetParam();
+  TempDir dir;
+  writeFile(dir / "secret.txt", "SECRET");
+  if (!c.config.empty()) writeFile(dir / "config.xml", c.config);
+  const ScopedCurrentDir inPackage(dir.path());
+
+  const auto started = std::chrono::steady_clock::now();
+  PackageSettings settings;
+  const SettingsLoad load = loadPackageSettingsExplained(settings, c.packageCode);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+
+  EXPECT_EQ(load.status, c.status);
+  EXPECT_EQ(settings.useEVariant, c.expected.useEVariant);
+  EXPECT_EQ(settings.barPc, c.expected.barPc);
+  EXPECT_EQ(settings.market, c.expected.market);
+
+  PackageSettings again;
+  EXPECT_EQ(loadPackageSettings(again, c.packageCode), c.status == SettingsStatus::Loaded);
+  if (c.status == SettingsStatus::Loaded) {
+    EXPECT_EQ(getBarPc(again), c.expected.barPc);
+    EXPECT_EQ(getMarket(again), c.expected.market);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(ConfigFiles, PackageSettingsLoad, testing::ValuesIn(kConfigCases));
+
+TEST(PackageSettingsPlaces, DirectoryNamedConfigXmlIsNotParsed) {
+  TempDir dir;
+  fs::create_directory(dir / "config.xml");
+  const ScopedCurrentDir inPackage(dir.path());
+  PackageSettings settings;
+  EXPECT_EQ(loadPackageSettingsExplained(settings, u"TR01").status, SettingsStatus::NotParsed);
+}
+
+TEST(PackageSettingsPlaces, ReadsConfigXmlOfTheCurrentDirectoryOnly) {
+  TempDir dir;
+  writeFile(dir / "config.xml", kExample);
+  fs::create_directory(dir / "package");
+  const ScopedCurrentDir inPackage(dir / "package");
+  PackageSettings settings;
+  EXPECT_EQ(loadPackageSettingsExplained(settings, u"TR01").status, SettingsStatus::NoConfigFile);
+}
+
+TEST(PackageSettingsPlaces, ParseErrorSaysWhere) {
+  TempDir dir;
+  writeFile(dir / "config.xml", "<config>\n  <binary code=\"TR01\">\n</config>\n");
+  const ScopedCurrentDir inPackage(dir.path());
+  PackageSettings settings;
+  const SettingsLoad load = loadPackageSettingsExplained(settings, u"TR01");
+  EXPECT_EQ(load.status, SettingsStatus::NotParsed);
+  EXPECT_FALSE(load.xmlError.reason.empty());
+  // Not every DOM knows the position (Wine's gives none); one that does must
+  // point at the line where the document went wrong.
+  if (load.xmlError.line != 0) {
+    EXPECT_EQ(load.xmlError.line, 3);
+    EXPECT_GT(load.xmlError.column, 0);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,114 @@
+#include "platform/files.h"
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+using testing_support::folderContents;
+using testing_support::readFile;
+using testing_support::ScopedCurrentDir;
+using testing_support::TempDir;
+using testing_support::writeFile;
+using Contents = std::vector<std::pair<std::string, std::string>>;
+
+const std::string kBinary = "a\r\nb\nc\rd\0e\x1a\xff"s;
+
+std::u16string wide(const fs::path& path) {
+  return path.u16string();
+}
+
+TEST(ReplaceFileContents, ReplacesWholeAndKeepsPermissions) {
+  TempDir dir;
+  writeFile(dir / "live.txt", "old text");
+  fs::permissions(dir / "live.txt",
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  const auto permissions = fs::status(dir / "live.txt").permissions();
+
+  ASSERT_TRUE(platform::replaceFileContents(wide(dir / "live.txt"), kBinary));
+  EXPECT_EQ(folderContents(dir.path()), (Contents{{"live.txt", kBinary}}));
+  EXPECT_EQ(fs::status(dir / "live.txt").permissions(), permissions);
+}
+
+TEST(ReplaceFileContents, WorksOnRelativeNames) {
+  TempDir dir;
+  writeFile(dir / "live.txt", "old text");
+  const ScopedCurrentDir inDir(dir.path());
+  ASSERT_TRUE(platform::replaceFileContents(u"live.txt", "new"));
+  EXPECT_EQ(folderContents(dir.path()), (Contents{{"live.txt", "new"}}));
+}
+
+TEST(ReplaceFileContents, RefusesWhatItMustNotWrite) {
+  TempDir dir;
+  writeFile(dir / "readonly.txt", "kept");
+  testing_support::setReadOnly(dir / "readonly.txt", true);
+  fs::create_directory(dir / "folder");
+
+  EXPECT_FALSE(platform::replaceFileContents(wide(dir / "readonly.txt"), "new"));
+  EXPECT_FALSE(platform::replaceFileContents(wide(dir / "missing.txt"), "new"));
+  EXPECT_FALSE(platform::replaceFileContents(wide(dir / "folder"), "new"));
+  EXPECT_EQ(folderContents(dir.path()), (Contents{{"readonly.txt", "kept"}}));
+  EXPECT_TRUE(fs::is_directory(dir / "folder"));
+}
+
+TEST(CopyFile, ReplacesTheTargetAndKeepsTheSource) {
+  TempDir dir;
+  writeFile(dir / "source", kBinary);
+  writeFile(dir / "target", "old target, longer than the source");
+  ASSERT_TRUE(platform::copyFile(wide(dir / "source"), wide(dir / "target")));
+  EXPECT_EQ(folderContents(dir.path()), (Contents{{"source", kBinary}, {"target", kBinary}}));
+}
+
+TEST(CopyFile, FailsWithoutTouchingTheTarget) {
+  TempDir dir;
+  writeFile(dir / "source", "source");
+  writeFile(dir / "readonly", "kept");
+  testing_support::setReadOnly(dir / "readonly", true);
+  writeFile(dir / "target", "kept");
+
+  EXPECT_FALSE(platform::copyFile(wide(dir / "missing"), wide(dir / "target")));
+  EXPECT_FALSE(platform::copyFile(wide(dir / "source"), wide(dir / "readonly")));
+  EXPECT_EQ(folderContents(dir.path()),
+            (Contents{{"readonly", "kept"}, {"source", "source"}, {"target", "kept"}}));
+}
+
+TEST(ReadFileBytes, ReadsEveryByteOrNothing) {
+  TempDir dir;
+  writeFile(dir / "file", kBinary);
+  writeFile(dir / "empty", "");
+  fs::create_directory(dir / "folder");
+  EXPECT_EQ(platform::readFileBytes(wide(dir / "file")), kBinary);
+  EXPECT_EQ(platform::readFileBytes(wide(dir / "empty")), "");
+  EXPECT_EQ(platform::readFileBytes(wide(dir / "missing")), std::nullopt);
+  EXPECT_EQ(platform::readFileBytes(wide(dir / "folder")), std::nullopt);
+}
+
+TEST(FileExists, SeesFilesAndFolders) {
+  TempDir dir;
+  writeFile(dir / "file", "");
+  fs::create_directory(dir / "folder");
+  EXPECT_TRUE(platform::fileExists(wide(dir / "file")));
+  EXPECT_TRUE(platform::fileExists(wide(dir / "folder")));
+  EXPECT_FALSE(platform::fileExists(wide(dir / "missing")));
+}
+
+TEST(CurrentDirectory, HasNoLengthLimit) {
+  TempDir dir;
+  fs::path deep = dir.path();
+  while (deep.native().size() < 400) deep /= std::string(40, 'd');
+  std::error_code error;
+  fs::create_directories(deep, error);
+  if (error) GTEST_SKIP() << "this system cannot create " << deep.string();
+  fs::current_path(deep, error);
+  if (error) GTEST_SKIP() << "this system cannot enter a folder that long";
+  const ScopedCurrentDir restore(dir.path());
+  fs::current_path(deep);
+  const auto current = platform::currentDirectory();
+  ASSERT_TRUE(current.has_value());
+  EXPECT_EQ(fs::equivalent(fs::path(*current), deep), true);
+}
+
+}  // namespace
