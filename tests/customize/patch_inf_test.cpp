@@ -1,0 +1,85 @@
+#include "customize/patch_inf.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "customize/setup_text.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace std::string_literals;
+using testing_support::folderContents;
+using testing_support::ScopedCurrentDir;
+using testing_support::TempDir;
+
+struct PatchCase {
+  const char* what;
+  std::optional<std::string> before;  // nullopt: no file
+  bool readOnly;
+  std::u16string setupPath;
+  std::int32_t cmdFile;
+  std::u16string packageCode;
+  bool substituteValues;
+  std::optional<std::string> after;  // nullopt: no file
+  bool throws;
+};
+
+const std::string kCif = "[Setup]\r\nInf=INSTALL.INF\r\nBar=B8DF\r\nMarket=en-us\r\n";
+const std::string kPatchedCif = "[Setup]\r\nInf=INSTALL_TR01.INF\r\nBar=1A2B\r\nMarket=de-de\r\n";
+
+const PatchCase kPatchCases[] = {
+    {"CR LF file", kCif, false, u"kvsetup.cif", 0, u"TR01", true, kPatchedCif, false},
+    {"bare LF line ends become CR LF", "[Setup]\nInf=INSTALL.INF\nBar=B8DF\nMarket=en-us\n", false,
+     u"kvsetup.cif", 0, u"TR01", true, kPatchedCif, false},
+    {"final 0x1A is dropped", kCif + "\x1a", false, u"kvsetup.cif", 0, u"TR01", true, kPatchedCif,
+     false},
+    {"lone CR kept", "a\rINSTALL.INF\n", false, u"kvsetup.cif", 0, u"TR01", false,
+     "a\rINSTALL_TR01.INF\r\n", false},
+    {"bytes after a mid-text 0x1A keep the file", "INSTALL.INF\x1a more", false, u"kvsetup.cif", 0,
+     u"TR01", false, "INSTALL.INF\x1a more", false},
+    {"bytes after a mid-text NUL keep the file", "INSTALL.INF\0more"s, false, u"kvsetup.cif", 0,
+     u"TR01", false, "INSTALL.INF\0more"s, false},
+    {"missing text leaves the file", "Inf=INSTALL_TR01.INF\r\n", false, u"kvsetup.cif", 0, u"TR01",
+     false, "Inf=INSTALL_TR01.INF\r\n", true},
+    {"missing value leaves the file", "Inf=INSTALL.INF\nBar=B8DF\n", false, u"kvsetup.cif", 0,
+     u"TR01", true, "Inf=INSTALL.INF\nBar=B8DF\n", true},
+    {"read-only file is left alone", kCif, true, u"kvsetup.cif", 0, u"TR01", true, kCif, false},
+    {"missing file is not created", std::nullopt, false, u"kvsetup.cif", 0, u"TR01", true,
+     std::nullopt, false},
+    {"empty path does nothing", kCif, false, u"", 0, u"TR01", true, kCif, false},
+    {"cif without a code does nothing", "INSTALL.INF\n", false, u"kvsetup.cif", 0, u"", false,
+     "INSTALL.INF\n", false},
+    {"cmd without a code proceeds", "INSTALL.INF\n", false, u"kvsetup.cif", 1, u"", false,
+     "INSTALL.INF\r\n", false},
+    {"empty file stays empty", "", false, u"kvsetup.cif", 1, u"", false, "", false},
+};
+
+class PatchInf : public testing::TestWithParam<PatchCase> {};
+
+TEST_P(PatchInf, RewritesWholeOrLeavesAlone) {
+  const PatchCase& c = GetParam();
+  TempDir dir;
+  if (c.before) testing_support::writeFile(dir / "kvsetup.cif", *c.before);
+  if (c.readOnly) testing_support::setReadOnly(dir / "kvsetup.cif", true);
+  const ScopedCurrentDir inPackage(dir.path());
+
+  bool threw = false;
+  try {
+    patchInf(c.setupPath, c.cmdFile, c.packageCode, u"de-de", c.substituteValues, u"1A2B");
+  } catch (const MissingTextError&) {
+    threw = true;
+  }
+  EXPECT_EQ(threw, c.throws) << c.what;
+
+  // The folder holds the setup file as expected and nothing else: no
+  // temporary file is left behind.
+  std::vector<std::pair<std::string, std::string>> expected;
+  if (c.after) expected.emplace_back("kvsetup.cif", *c.after);
+  EXPECT_EQ(folderContents(dir.path()), expected) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(SetupFiles, PatchInf, testing::ValuesIn(kPatchCases));
+
+}  // namespace
