@@ -1,8 +1,9 @@
 // Processes come from one Toolhelp snapshot, read once and indexed by id.
 #include "platform/process_table.h"
 
-#include <tlhelp32.h>
 #include <windows.h>
+// Needs the types of windows.h.
+#include <tlhelp32.h>
 
 #include <memory>
 #include <unordered_map>

@@ -1,7 +1,8 @@
 #include "platform/startup.h"
 
-#include <objbase.h>
 #include <windows.h>
+
+#include <objbase.h>
 
 namespace platform {
 

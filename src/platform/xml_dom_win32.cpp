@@ -1,10 +1,12 @@
 // The DOM is the system's DOMDocument 3.0, through COM.
 #include "platform/xml_dom.h"
 
-#include <msxml2.h>
+#include <windows.h>
+
 #include <objbase.h>
 #include <oleauto.h>
-#include <windows.h>
+// Needs the COM types above.
+#include <msxml2.h>
 
 #include <new>
 #include <utility>
