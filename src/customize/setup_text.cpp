@@ -5,31 +5,56 @@
 
 #include "platform/codepage.h"
 
-SetupText decodeSetupText(std::string_view bytes) {
+SetupText decodeSetupText(std::string bytes) {
   SetupText result;
-  const auto end = std::find_if(bytes.begin(), bytes.end(),
-                                [](char byte) { return byte == '\0' || byte == '\x1a'; });
-  const std::string_view text(bytes.data(), static_cast<std::size_t>(end - bytes.begin()));
-  result.cutShort = text.size() + 1 < bytes.size();
-  result.text.reserve(text.size());
-  std::size_t start = 0;
-  for (std::size_t cr; (cr = text.find('\r', start)) != std::string_view::npos; start = cr + 1) {
-    result.text.append(text, start, cr - start);
-    if (cr + 1 == text.size() || text[cr + 1] != '\n') result.text += '\r';
+  // The text ends at the first NUL or 0x1A byte.
+  std::size_t length = bytes.size();
+  if (const void* nul = std::memchr(bytes.data(), '\0', length)) {
+    length = static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data());
   }
-  result.text.append(text, start);
+  if (const void* eof = std::memchr(bytes.data(), '\x1a', length)) {
+    length = static_cast<std::size_t>(static_cast<const char*>(eof) - bytes.data());
+  }
+  result.cutShort = length + 1 < bytes.size();
+
+  // Decoded in place: the text is never longer than the bytes it came from.
+  char* out = bytes.data();
+  const char* in = out;
+  const char* const end = in + length;
+  while (in != end) {
+    const auto* cr =
+        static_cast<const char*>(std::memchr(in, '\r', static_cast<std::size_t>(end - in)));
+    const char* stop = cr == nullptr ? end : cr;
+    if (out != in) std::memmove(out, in, static_cast<std::size_t>(stop - in));
+    out += stop - in;
+    in = stop;
+    if (cr == nullptr) break;
+    ++in;
+    if (in == end || *in != '\n') *out++ = '\r';  // only the CR of a CR LF pair goes
+  }
+  bytes.resize(static_cast<std::size_t>(out - bytes.data()));
+  result.text = std::move(bytes);
   return result;
 }
 
 std::string encodeSetupText(std::string_view text) {
-  std::string bytes;
-  bytes.reserve(text.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
-  std::size_t start = 0;
-  for (std::size_t lf; (lf = text.find('\n', start)) != std::string_view::npos; start = lf + 1) {
-    bytes.append(text, start, lf - start);
-    bytes += "\r\n";
+  std::string bytes(
+      text.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')), '\0');
+  char* out = bytes.data();
+  const char* in = text.data();
+  const char* const end = in + text.size();
+  while (in != end) {
+    const auto* lf =
+        static_cast<const char*>(std::memchr(in, '\n', static_cast<std::size_t>(end - in)));
+    const char* stop = lf == nullptr ? end : lf;
+    std::memcpy(out, in, static_cast<std::size_t>(stop - in));
+    out += stop - in;
+    in = stop;
+    if (lf == nullptr) break;
+    *out++ = '\r';
+    *out++ = '\n';
+    ++in;
   }
-  bytes.append(text, start);
   return bytes;
 }
 
@@ -48,11 +73,4 @@ std::vector<Substitution> setupSubstitutions(std::int32_t cmdFile,
     substitutions.push_back({"en-us", platform::toNarrow(market)});
   }
   return substitutions;
-}
-
-std::size_t applySubstitution(std::string& text, const Substitution& substitution) {
-  const std::size_t at = text.find(substitution.searched);
-  if (at == std::string::npos) throw MissingTextError();
-  text.replace(at, substitution.searched.size(), substitution.replacement);
-  return at;
 }

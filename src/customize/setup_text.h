@@ -22,7 +22,7 @@ struct SetupText {
 
 // The text that a text-mode read of `bytes` yields: CR LF becomes LF, any
 // other CR stays, and the text ends at the first 0x1A or NUL byte.
-SetupText decodeSetupText(std::string_view bytes);
+SetupText decodeSetupText(std::string bytes);
 
 // The bytes that a text-mode write of `text` produces: every LF becomes CR LF.
 std::string encodeSetupText(std::string_view text);
@@ -40,7 +40,3 @@ std::vector<Substitution> setupSubstitutions(std::int32_t cmdFile,
                                              const std::u16string& packageCode,
                                              const std::u16string& market, bool substituteValues,
                                              const std::u16string& barPc);
-
-// Replaces the first occurrence of `substitution.searched` in `text` and
-// returns where it was. Throws MissingTextError when there is none.
-std::size_t applySubstitution(std::string& text, const Substitution& substitution);

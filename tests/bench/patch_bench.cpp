@@ -3,7 +3,6 @@
 #include <benchmark/benchmark.h>
 
 #include "customize/patch_inf.h"
-#include "customize/setup_text.h"
 #include "platform/files.h"
 #include "test_support.h"
 
@@ -19,11 +18,7 @@ std::string setupFile(std::size_t size) {
 void BM_TextTransform(benchmark::State& state) {
   const std::string bytes = setupFile(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state) {
-    SetupText text = decodeSetupText(bytes);
-    for (const auto& s : setupSubstitutions(0, u"TR0107", u"de-de", true, u"1A2B")) {
-      applySubstitution(text.text, s);
-    }
-    benchmark::DoNotOptimize(encodeSetupText(text.text));
+    benchmark::DoNotOptimize(patchSetupBytes(bytes, 0, u"TR0107", u"de-de", true, u"1A2B"));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }

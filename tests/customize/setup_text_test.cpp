@@ -1,5 +1,7 @@
 #include "customize/setup_text.h"
 
+#include "customize/patch_inf.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -103,16 +105,30 @@ class Substitutions : public testing::TestWithParam<SubstitutionCase> {};
 
 TEST_P(Substitutions, ReplaceFirstOccurrencesInOrder) {
   const SubstitutionCase& c = GetParam();
-  std::string text = c.text;
-  const auto substitutions =
-      setupSubstitutions(c.cmdFile, c.packageCode, c.market, c.substituteValues, c.barPc);
-  try {
-    for (const Substitution& substitution : substitutions) applySubstitution(text, substitution);
-    EXPECT_EQ(text, c.expected) << c.what;
-  } catch (const MissingTextError& error) {
-    EXPECT_EQ(c.expected, kMissing) << c.what;
-    EXPECT_STREQ(error.what(), "invalid string position");
+  const PatchedSetup patched =
+      patchSetupBytes(c.text, c.cmdFile, c.packageCode, c.market, c.substituteValues, c.barPc);
+  if (c.expected == kMissing) {
+    EXPECT_EQ(patched.outcome, PatchOutcome::TextMissing) << c.what;
+    ASSERT_FALSE(patched.applied.empty());
+    EXPECT_FALSE(patched.applied.back().found);
+  } else {
+    EXPECT_EQ(patched.outcome, PatchOutcome::Rewritten) << c.what;
+    EXPECT_EQ(patched.bytes, encodeSetupText(c.expected)) << c.what;
   }
+}
+
+TEST(Substitutions, TellTheLineOfEachFind) {
+  const PatchedSetup patched =
+      patchSetupBytes("[Setup]\r\nMarket=en-us\r\n\r\nInf=INSTALL.INF B8DF\r\n", 0, u"TR01",
+                      u"de\nde", true, u"1A2B");
+  ASSERT_EQ(patched.outcome, PatchOutcome::Rewritten);
+  std::vector<std::size_t> lines;
+  for (const AppliedSubstitution& applied : patched.applied) lines.push_back(applied.line);
+  EXPECT_EQ(lines, (std::vector<std::size_t>{4, 4, 2}));
+}
+
+TEST(Substitutions, MissingTextErrorNamesThePosition) {
+  EXPECT_STREQ(MissingTextError().what(), "invalid string position");
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, Substitutions, testing::ValuesIn(kSubstitutionCases));
