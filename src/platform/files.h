@@ -14,6 +14,9 @@ extern const char16_t kPathSeparator;
 // The process's current directory, of any length; nullopt when it cannot be read.
 std::optional<std::u16string> currentDirectory();
 
+// Makes `path` the current directory; false when it cannot.
+bool changeDirectory(const std::u16string& path);
+
 // True when something (a file or a directory) exists at `path`.
 bool fileExists(const std::u16string& path);
 

@@ -92,6 +92,10 @@ std::optional<std::u16string> currentDirectory() {
   return toWide(buffer.data());
 }
 
+bool changeDirectory(const std::u16string& path) {
+  return ::chdir(nativePath(path).c_str()) == 0;
+}
+
 bool fileExists(const std::u16string& path) {
   struct stat info;
   return ::stat(nativePath(path).c_str(), &info) == 0;

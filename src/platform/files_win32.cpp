@@ -78,6 +78,10 @@ std::optional<std::u16string> currentDirectory() {
   }
 }
 
+bool changeDirectory(const std::u16string& path) {
+  return SetCurrentDirectoryW(asWide(path.c_str())) != 0;
+}
+
 bool fileExists(const std::u16string& path) {
   WIN32_FIND_DATAW data;
   const HANDLE find = FindFirstFileW(asWide(path.c_str()), &data);

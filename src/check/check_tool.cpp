@@ -1,0 +1,102 @@
+#include "check/check_tool.h"
+
+#include <optional>
+
+#include "app/launcher.h"
+#include "check/diagnosis.h"
+#include "check/report.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
+
+namespace check {
+
+namespace {
+
+const char kUsage[] = "usage: pkgcustomize-check [--launcher NAME] [--diff] [--json] [FOLDER]\n";
+
+const char kHelp[] =
+    "Shows, step by step, what pkgcustomize would do in a package folder and\n"
+    "why it would not customise the package completely. Writes no file.\n"
+    "\n"
+    "  FOLDER           the package folder (default: the current directory)\n"
+    "  --launcher NAME  the launcher's file name, e.g. TRKVpack_v2_TR0107_x.exe\n"
+    "                   (default: found among this program's parent processes)\n"
+    "  --diff           show each live file's new text as a unified diff\n"
+    "  --json           print the report as JSON, for scripts\n"
+    "  --help           show this help\n"
+    "  --version        show the version\n"
+    "\n"
+    "Exit status: 0 when a run would customise the package completely, 1 when\n"
+    "it would stop early or leave a file unpatched, 2 on a usage error.\n";
+
+struct Options {
+  std::optional<std::u16string> launcher;
+  std::optional<std::u16string> folder;
+  bool diff = false;
+  bool json = false;
+};
+
+// Puts the current directory back at the end of the scope.
+class DirectoryRestorer {
+ public:
+  DirectoryRestorer() : saved_(platform::currentDirectory()) {}
+  DirectoryRestorer(const DirectoryRestorer&) = delete;
+  DirectoryRestorer& operator=(const DirectoryRestorer&) = delete;
+  ~DirectoryRestorer() {
+    if (saved_) platform::changeDirectory(*saved_);
+  }
+
+ private:
+  std::optional<std::u16string> saved_;
+};
+
+}  // namespace
+
+int runCheckTool(const std::vector<std::u16string>& args, std::string& out, std::string& err) {
+  Options options;
+  const auto usageError = [&err](const std::string& message) {
+    err += "pkgcustomize-check: " + message + "\n" + kUsage;
+    return kUsageError;
+  };
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::u16string& arg = args[i];
+    if (arg == u"--help" || arg == u"-h") {
+      out += kUsage;
+      out += "\n";
+      out += kHelp;
+      return kComplete;
+    }
+    if (arg == u"--version") {
+      out += "pkgcustomize-check " PKGCUSTOMIZE_VERSION "\n";
+      return kComplete;
+    }
+    if (arg == u"--diff") {
+      options.diff = true;
+    } else if (arg == u"--json") {
+      options.json = true;
+    } else if (arg == u"--launcher" || arg.starts_with(u"--launcher=")) {
+      if (arg == u"--launcher" && i + 1 == args.size())
+        return usageError("--launcher needs a name");
+      options.launcher = arg == u"--launcher" ? args[++i] : arg.substr(11);
+      if (options.launcher->empty()) return usageError("--launcher needs a name");
+    } else if (arg.starts_with(u"-") && arg != u"-") {
+      return usageError("unknown option " + platform::toNarrow(arg));
+    } else if (options.folder) {
+      return usageError("only one FOLDER may be given");
+    } else {
+      options.folder = arg;
+    }
+  }
+
+  // Found before moving to the folder: the walk starts at this process either way.
+  const std::u16string launcherName = options.launcher ? *options.launcher : findLauncherName();
+  const DirectoryRestorer restorer;
+  if (options.folder && !platform::changeDirectory(*options.folder)) {
+    return usageError("cannot enter the folder " + platform::toNarrow(*options.folder));
+  }
+  const Diagnosis diagnosis = diagnosePackage(launcherName, options.launcher.has_value());
+  out += options.json ? jsonReport(diagnosis, options.diff) : textReport(diagnosis, options.diff);
+  return diagnosis.complete ? kComplete : kIncomplete;
+}
+
+}  // namespace check

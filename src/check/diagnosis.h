@@ -1,0 +1,69 @@
+// What a customisation run would do in a package folder, step by step, and
+// where and why it would fall short, found without writing anything.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/package_settings.h"
+#include "customize/patch_inf.h"
+#include "customize/setup_file.h"
+
+namespace check {
+
+// How one patchInf call of the run would end.
+enum class PatchVerdict {
+  Rewritten,     // every substitution made and the file written
+  NoFile,        // the file does not exist: nothing written
+  CutShort,      // bytes follow a NUL or 0x1A: left alone
+  TextMissing,   // a searched text is missing: left alone, and the run stops
+                 // unless the request says it goes on
+  AlreadyNamed,  // the INF name is missing because the file already names
+                 // this package's INF file (an earlier run): nothing to do
+  ReadOnly,      // the new text cannot be written: left alone
+};
+
+struct PatchCheck {
+  PatchRequest request;
+  PatchVerdict verdict = PatchVerdict::Rewritten;
+  std::vector<AppliedSubstitution> applied;  // in order, up to the missing one
+};
+
+// A live file as it is now and as the run would leave it.
+struct FileChange {
+  std::u16string name;
+  std::optional<std::string> before;  // nullopt: the file does not exist now
+  std::string after;
+};
+
+struct Diagnosis {
+  std::u16string launcherName;
+  bool launcherGiven = false;  // named on the command line, not found in the process tree
+  std::u16string packageCode;
+  std::int32_t cmdVariant = 0;
+
+  bool settingsRead = false;  // config.xml was consulted
+  SettingsLoad load;
+  PackageSettings settings;
+
+  bool copyPlanned = false;  // the settings loaded, so the run gets to the copy
+  std::u16string variantName;
+  std::u16string liveName;
+  bool variantExists = false;
+  bool liveExists = false;
+  bool liveReadOnly = false;
+  bool copies = false;  // the copy would succeed
+
+  std::vector<PatchCheck> patches;  // the calls that would be made, in order
+  std::vector<FileChange> changes;  // the live files that would change
+
+  bool complete = false;  // the package would be customised completely
+  std::u16string cause;   // otherwise: the first shortfall, in one line
+};
+
+// Diagnoses a run started by the launcher `launcherName` in the current directory.
+Diagnosis diagnosePackage(const std::u16string& launcherName, bool launcherGiven);
+
+}  // namespace check

@@ -1,0 +1,45 @@
+#include "check/unified_diff.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct DiffCase {
+  const char* what;
+  std::string before;
+  std::string after;
+  bool beforeExists;
+  std::string expected;
+};
+
+const DiffCase kDiffCases[] = {
+    {"equal", "a\nb\n", "a\nb\n", true, ""},
+    {"one line changed", "a\r\nb\r\nc\r\n", "a\r\nB\r\nc\r\n", true,
+     "--- a/f\n+++ b/f\n@@ -1,3 +1,3 @@\n a\n-b\n+B\n c\n"},
+    {"line end changed", "a\nb\n", "a\r\nb\r\n", true,
+     "--- a/f\n+++ b/f\n@@ -1,2 +1,2 @@\n-a\n-b\n+a\n+b\n"},
+    {"new file", "", "x\n", false, "--- /dev/null\n+++ b/f\n@@ -0,0 +1 @@\n+x\n"},
+    {"no newline at the end", "a\nb", "a\nc", true,
+     "--- a/f\n+++ b/f\n@@ -1,2 +1,2 @@\n a\n-b\n\\ No newline at end of file\n+c\n"
+     "\\ No newline at end of file\n"},
+    {"changes far apart make two hunks", "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n",
+     "one\n2\n3\n4\n5\n6\n7\n8\n9\nten\n", true,
+     "--- a/f\n+++ b/f\n@@ -1,4 +1,4 @@\n-1\n+one\n 2\n 3\n 4\n@@ -7,4 +7,4 @@\n 7\n 8\n 9\n-10\n"
+     "+ten\n"},
+    {"changes close together make one hunk", "1\n2\n3\n4\n5\n6\n7\n8\n",
+     "one\n2\n3\n4\n5\n6\n7\neight\n", true,
+     "--- a/f\n+++ b/f\n@@ -1,8 +1,8 @@\n-1\n+one\n 2\n 3\n 4\n 5\n 6\n 7\n-8\n+eight\n"},
+    {"line added in the middle", "a\nb\nc\nd\ne\n", "a\nb\nX\nc\nd\ne\n", true,
+     "--- a/f\n+++ b/f\n@@ -1,5 +1,6 @@\n a\n b\n+X\n c\n d\n e\n"},
+};
+
+class UnifiedDiff : public testing::TestWithParam<DiffCase> {};
+
+TEST_P(UnifiedDiff, ShowsTheChanges) {
+  const DiffCase& c = GetParam();
+  EXPECT_EQ(check::unifiedDiff(c.before, c.after, "f", c.beforeExists), c.expected) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, UnifiedDiff, testing::ValuesIn(kDiffCases));
+
+}  // namespace
