@@ -1,5 +1,6 @@
 #include "check/check_tool.h"
 
+#include <iostream>
 #include <optional>
 
 #include "app/launcher.h"
@@ -7,6 +8,7 @@
 #include "check/report.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "platform/startup.h"
 
 namespace check {
 
@@ -97,6 +99,17 @@ int runCheckTool(const std::vector<std::u16string>& args, std::string& out, std:
   const Diagnosis diagnosis = diagnosePackage(launcherName, options.launcher.has_value());
   out += options.json ? jsonReport(diagnosis, options.diff) : textReport(diagnosis, options.diff);
   return diagnosis.complete ? kComplete : kIncomplete;
+}
+
+int checkToolMain(const std::vector<std::u16string>& args) {
+  platform::hardenProcess();
+  platform::initializeCom();
+  std::string out;
+  std::string err;
+  const int status = runCheckTool(args, out, err);
+  std::cout << out << std::flush;
+  std::cerr << err << std::flush;
+  return status;
 }
 
 }  // namespace check

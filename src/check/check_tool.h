@@ -17,4 +17,7 @@ inline constexpr int kUsageError = 2;
 // directory is the same afterwards.
 int runCheckTool(const std::vector<std::u16string>& args, std::string& out, std::string& err);
 
+// The program: sets the process up, runs the command and prints what it says.
+int checkToolMain(const std::vector<std::u16string>& args);
+
 }  // namespace check

@@ -10,7 +10,7 @@
 namespace {
 
 using namespace std::string_literals;
-using testing_support::folderContents;
+using testing_support::readFolder;
 using testing_support::ScopedCurrentDir;
 using testing_support::TempDir;
 
@@ -75,9 +75,9 @@ TEST_P(PatchInf, RewritesWholeOrLeavesAlone) {
 
   // The folder holds the setup file as expected and nothing else: no
   // temporary file is left behind.
-  std::vector<std::pair<std::string, std::string>> expected;
-  if (c.after) expected.emplace_back("kvsetup.cif", *c.after);
-  EXPECT_EQ(folderContents(dir.path()), expected) << c.what;
+  testing_support::Folder expected;
+  if (c.after) expected["kvsetup.cif"] = *c.after;
+  EXPECT_EQ(readFolder(dir.path()), expected) << c.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(SetupFiles, PatchInf, testing::ValuesIn(kPatchCases));

@@ -2,16 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "customize/setup_text.h"
 #include "test_support.h"
 
 namespace {
 
+using testing_support::Folder;
 using testing_support::ScopedCurrentDir;
 using testing_support::TempDir;
-using Folder = std::map<std::string, std::string>;
+using testing_support::with;
+using testing_support::without;
 
 const std::string kCifO = "cif o: INSTALL.INF B8DF en-us\r\n";
 const std::string kCifE = "cif e: INSTALL.INF B8DF en-us\r\n";
@@ -24,16 +24,6 @@ const Folder kPackage{{"kvsetup_o.cif", kCifO},
                       {"kv-setup_o.cmd", kCmdO},
                       {"kv-setup_e.cmd", kCmdE},
                       {"kvsetup.cif", kLiveCif}};
-
-Folder with(Folder folder, const std::string& name, const std::string& bytes) {
-  folder[name] = bytes;
-  return folder;
-}
-
-Folder without(Folder folder, const std::string& name) {
-  folder.erase(name);
-  return folder;
-}
 
 struct RunCase {
   const char* what;
@@ -86,7 +76,7 @@ class CustomizePackage : public testing::TestWithParam<RunCase> {};
 TEST_P(CustomizePackage, CopiesThenPatches) {
   const RunCase& c = GetParam();
   TempDir dir;
-  for (const auto& [name, bytes] : c.before) testing_support::writeFile(dir / name, bytes);
+  testing_support::writeFolder(dir.path(), c.before);
   const ScopedCurrentDir inPackage(dir.path());
 
   bool threw = false;
@@ -96,8 +86,7 @@ TEST_P(CustomizePackage, CopiesThenPatches) {
     threw = true;
   }
   EXPECT_EQ(threw, c.throws) << c.what;
-  const auto contents = testing_support::folderContents(dir.path());
-  EXPECT_EQ(Folder(contents.begin(), contents.end()), c.after) << c.what;
+  EXPECT_EQ(testing_support::readFolder(dir.path()), c.after) << c.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, CustomizePackage, testing::ValuesIn(kRunCases));

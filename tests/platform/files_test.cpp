@@ -8,12 +8,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
-using testing_support::folderContents;
 using testing_support::readFile;
+using testing_support::readFolder;
 using testing_support::ScopedCurrentDir;
 using testing_support::TempDir;
 using testing_support::writeFile;
-using Contents = std::vector<std::pair<std::string, std::string>>;
+using Contents = testing_support::Folder;
 
 const std::string kBinary = "a\r\nb\nc\rd\0e\x1a\xff"s;
 
@@ -29,7 +29,7 @@ TEST(ReplaceFileContents, ReplacesWholeAndKeepsPermissions) {
   const auto permissions = fs::status(dir / "live.txt").permissions();
 
   ASSERT_TRUE(platform::replaceFileContents(wide(dir / "live.txt"), kBinary));
-  EXPECT_EQ(folderContents(dir.path()), (Contents{{"live.txt", kBinary}}));
+  EXPECT_EQ(readFolder(dir.path()), (Contents{{"live.txt", kBinary}}));
   EXPECT_EQ(fs::status(dir / "live.txt").permissions(), permissions);
 }
 
@@ -38,7 +38,7 @@ TEST(ReplaceFileContents, WorksOnRelativeNames) {
   writeFile(dir / "live.txt", "old text");
   const ScopedCurrentDir inDir(dir.path());
   ASSERT_TRUE(platform::replaceFileContents(u"live.txt", "new"));
-  EXPECT_EQ(folderContents(dir.path()), (Contents{{"live.txt", "new"}}));
+  EXPECT_EQ(readFolder(dir.path()), (Contents{{"live.txt", "new"}}));
 }
 
 TEST(ReplaceFileContents, RefusesWhatItMustNotWrite) {
@@ -50,7 +50,7 @@ TEST(ReplaceFileContents, RefusesWhatItMustNotWrite) {
   EXPECT_FALSE(platform::replaceFileContents(wide(dir / "readonly.txt"), "new"));
   EXPECT_FALSE(platform::replaceFileContents(wide(dir / "missing.txt"), "new"));
   EXPECT_FALSE(platform::replaceFileContents(wide(dir / "folder"), "new"));
-  EXPECT_EQ(folderContents(dir.path()), (Contents{{"readonly.txt", "kept"}}));
+  EXPECT_EQ(readFolder(dir.path()), (Contents{{"readonly.txt", "kept"}}));
   EXPECT_TRUE(fs::is_directory(dir / "folder"));
 }
 
@@ -59,7 +59,7 @@ TEST(CopyFile, ReplacesTheTargetAndKeepsTheSource) {
   writeFile(dir / "source", kBinary);
   writeFile(dir / "target", "old target, longer than the source");
   ASSERT_TRUE(platform::copyFile(wide(dir / "source"), wide(dir / "target")));
-  EXPECT_EQ(folderContents(dir.path()), (Contents{{"source", kBinary}, {"target", kBinary}}));
+  EXPECT_EQ(readFolder(dir.path()), (Contents{{"source", kBinary}, {"target", kBinary}}));
 }
 
 TEST(CopyFile, FailsWithoutTouchingTheTarget) {
@@ -71,7 +71,7 @@ TEST(CopyFile, FailsWithoutTouchingTheTarget) {
 
   EXPECT_FALSE(platform::copyFile(wide(dir / "missing"), wide(dir / "target")));
   EXPECT_FALSE(platform::copyFile(wide(dir / "source"), wide(dir / "readonly")));
-  EXPECT_EQ(folderContents(dir.path()),
+  EXPECT_EQ(readFolder(dir.path()),
             (Contents{{"readonly", "kept"}, {"source", "source"}, {"target", "kept"}}));
 }
 

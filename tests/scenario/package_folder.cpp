@@ -1,7 +1,5 @@
 #include "package_folder.h"
 
-#include "test_support.h"
-
 namespace fs = std::filesystem;
 
 namespace scenario {
@@ -28,27 +26,6 @@ Folder samplePackage() {
       {"kv-setup_e.cmd", "@echo off\r\nsetup /i INSTALL.INF /e\r\n"},
       {"kvsetup.cif", "[Setup]\r\nInf=INSTALL.INF\r\nBar=B8DF\r\nMarket=en-us\r\n"},
   };
-}
-
-Folder with(Folder folder, const std::string& name, const std::string& bytes) {
-  folder[name] = bytes;
-  return folder;
-}
-
-Folder without(Folder folder, const std::string& name) {
-  folder.erase(name);
-  return folder;
-}
-
-void writeFolder(const fs::path& dir, const Folder& folder,
-                 const std::vector<std::string>& readOnly) {
-  for (const auto& [name, bytes] : folder) testing_support::writeFile(dir / name, bytes);
-  for (const auto& name : readOnly) testing_support::setReadOnly(dir / name, true);
-}
-
-Folder readFolder(const fs::path& dir) {
-  const auto contents = testing_support::folderContents(dir);
-  return Folder(contents.begin(), contents.end());
 }
 
 std::vector<fs::path> launchCommand(const fs::path& stubDir, const std::string& launcherName,

@@ -3,28 +3,22 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "test_support.h"
+
 namespace scenario {
 
-using Folder = std::map<std::string, std::string>;  // file name to bytes
+using testing_support::Folder;
+using testing_support::readFolder;
+using testing_support::with;
+using testing_support::without;
+using testing_support::writeFolder;
 
 // A package folder with config.xml, the four variants and a live .cif file.
 // Codes: TR0107 ("O", barPc 1A2B, market de-de) and TR0200 ("E", fr-fr).
 Folder samplePackage();
-
-// The same folder with one file set, or removed.
-Folder with(Folder folder, const std::string& name, const std::string& bytes);
-Folder without(Folder folder, const std::string& name);
-
-// Writes `folder` into `dir` and marks the files named in `readOnly`.
-void writeFolder(const std::filesystem::path& dir, const Folder& folder,
-                 const std::vector<std::string>& readOnly = {});
-
-// Every file of `dir` with its bytes.
-Folder readFolder(const std::filesystem::path& dir);
 
 // The command that starts the tool through a copy of the launcher stub named
 // `launcherName` placed in `stubDir` (with an intermediate process between

@@ -1,6 +1,5 @@
 #include "test_support.h"
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -52,14 +51,27 @@ std::string readFile(const fs::path& path) {
   return bytes.str();
 }
 
-std::vector<std::pair<std::string, std::string>> folderContents(const fs::path& dir) {
-  std::vector<std::pair<std::string, std::string>> files;
+Folder with(Folder folder, const std::string& name, const std::string& bytes) {
+  folder[name] = bytes;
+  return folder;
+}
+
+Folder without(Folder folder, const std::string& name) {
+  folder.erase(name);
+  return folder;
+}
+
+void writeFolder(const fs::path& dir, const Folder& folder,
+                 const std::vector<std::string>& readOnly) {
+  for (const auto& [name, bytes] : folder) writeFile(dir / name, bytes);
+  for (const auto& name : readOnly) setReadOnly(dir / name, true);
+}
+
+Folder readFolder(const fs::path& dir) {
+  Folder files;
   for (const auto& entry : fs::directory_iterator(dir)) {
-    if (entry.is_regular_file()) {
-      files.emplace_back(entry.path().filename().string(), readFile(entry.path()));
-    }
+    if (entry.is_regular_file()) files[entry.path().filename().string()] = readFile(entry.path());
   }
-  std::sort(files.begin(), files.end());
   return files;
 }
 

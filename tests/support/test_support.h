@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,8 +40,19 @@ class ScopedCurrentDir {
 void writeFile(const std::filesystem::path& path, std::string_view bytes);
 std::string readFile(const std::filesystem::path& path);
 
-// Every regular file of `dir` (not recursive) with its bytes, by name.
-std::vector<std::pair<std::string, std::string>> folderContents(const std::filesystem::path& dir);
+// A folder's files: name to bytes.
+using Folder = std::map<std::string, std::string>;
+
+// The same folder with one file set, or removed.
+Folder with(Folder folder, const std::string& name, const std::string& bytes);
+Folder without(Folder folder, const std::string& name);
+
+// Writes `folder` into `dir` and marks the files named in `readOnly`.
+void writeFolder(const std::filesystem::path& dir, const Folder& folder,
+                 const std::vector<std::string>& readOnly = {});
+
+// Every regular file of `dir` (not recursive) with its bytes.
+Folder readFolder(const std::filesystem::path& dir);
 
 // Marks a file read-only, or writable again, the way the platform does.
 void setReadOnly(const std::filesystem::path& path, bool readOnly);
