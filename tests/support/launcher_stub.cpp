@@ -7,17 +7,7 @@
 
 #include "test_support.h"
 
-int runStub(const std::vector<std::filesystem::path>& args) {
-  if (args.empty()) return 2;
-  return testing_support::runProcess(args, std::filesystem::current_path());
-}
-
-#ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
-  return runStub({argv + 1, argv + argc});
-}
-#else
 int main(int argc, char** argv) {
-  return runStub({argv + 1, argv + argc});
+  if (argc < 2) return 2;
+  return testing_support::runProcess({argv + 1, argv + argc}, std::filesystem::current_path());
 }
-#endif
