@@ -103,11 +103,9 @@ Diagnosis diagnosePackage(const std::u16string& launcherName, bool launcherGiven
                   u" holds no package code: its third \"_\" field must begin with \"TR\"");
   }
 
-  d.settingsRead = true;
   d.load = loadPackageSettingsExplained(d.settings, d.packageCode);
   if (d.load.status != SettingsStatus::Loaded) return finish(settingsCause(d.load, d.packageCode));
 
-  d.copyPlanned = true;
   d.variantName = variantFileName(d.cmdVariant, d.settings.useEVariant);
   d.liveName = d.cmdVariant == 0 ? kCifName : kCmdName;
   const auto variantBytes = platform::readFileBytes(d.variantName);
@@ -123,7 +121,6 @@ Diagnosis diagnosePackage(const std::u16string& launcherName, bool launcherGiven
     return finish(d.liveName + u" is read-only: " + d.variantName +
                   u" cannot be copied over it, and nothing would be patched");
   }
-  d.copies = true;
 
   // The files as the run would leave them; the copy takes on the variant's
   // read-only mark along with its bytes.

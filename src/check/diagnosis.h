@@ -41,20 +41,17 @@ struct FileChange {
 struct Diagnosis {
   std::u16string launcherName;
   bool launcherGiven = false;  // named on the command line, not found in the process tree
-  std::u16string packageCode;
+  std::u16string packageCode;  // empty: config.xml is never read
   std::int32_t cmdVariant = 0;
 
-  bool settingsRead = false;  // config.xml was consulted
   SettingsLoad load;
   PackageSettings settings;
 
-  bool copyPlanned = false;  // the settings loaded, so the run gets to the copy
-  std::u16string variantName;
+  std::u16string variantName;  // empty: the run never gets to the copy
   std::u16string liveName;
   bool variantExists = false;
   bool liveExists = false;
   bool liveReadOnly = false;
-  bool copies = false;  // the copy would succeed
 
   std::vector<PatchCheck> patches;  // the calls that would be made, in order
   std::vector<FileChange> changes;  // the live files that would change

@@ -13,6 +13,14 @@ std::string narrow(const std::u16string& text) {
   return platform::toNarrow(text);
 }
 
+// How far the run gets.
+bool readsSettings(const Diagnosis& d) {
+  return !d.packageCode.empty();
+}
+bool getsToTheCopy(const Diagnosis& d) {
+  return !d.variantName.empty();
+}
+
 std::string quoted(const std::string& text) {
   return "\"" + text + "\"";
 }
@@ -162,7 +170,7 @@ std::string textReport(const Diagnosis& d, bool withDiff) {
          std::to_string(d.cmdVariant) +
              (d.cmdVariant == 0 ? " (the .cif setup file)" : " (the .cmd setup script)"));
   }
-  if (d.settingsRead) {
+  if (readsSettings(d)) {
     line(out, "config.xml", narrow(d.load.configPath));
     if (d.load.status == SettingsStatus::Loaded) {
       line(out, "  entry", "<binary code=" + quoted(narrow(d.packageCode)) + ">");
@@ -178,7 +186,7 @@ std::string textReport(const Diagnosis& d, bool withDiff) {
       line(out, "  load", std::string("fails (") + statusName(d.load.status) + ")");
     }
   }
-  if (d.copyPlanned) {
+  if (getsToTheCopy(d)) {
     std::string copy = narrow(d.variantName) + " over " + narrow(d.liveName);
     copy += d.variantExists ? " (variant present" : " (variant MISSING";
     copy += !d.liveExists    ? ", live file new)"
@@ -213,7 +221,7 @@ std::string jsonReport(const Diagnosis& d, bool withDiff) {
          "},\n";
   out += "  \"packageCode\": " + json(d.packageCode) + ",\n";
   out += "  \"cmdVariant\": " + std::to_string(d.cmdVariant) + ",\n";
-  if (d.settingsRead) {
+  if (readsSettings(d)) {
     out += "  \"settings\": {\"status\": " + json(std::string(statusName(d.load.status))) +
            ", \"configPath\": " + json(d.load.configPath);
     if (d.load.status == SettingsStatus::NotParsed) {
@@ -225,12 +233,12 @@ std::string jsonReport(const Diagnosis& d, bool withDiff) {
            ", \"barPc\": " + json(d.settings.barPc) + ", \"market\": " + json(d.settings.market) +
            "},\n";
   }
-  if (d.copyPlanned) {
+  if (getsToTheCopy(d)) {
     out += "  \"copy\": {\"variant\": " + json(d.variantName) + ", \"live\": " + json(d.liveName) +
            ", \"variantExists\": " + json(d.variantExists) +
            ", \"liveExists\": " + json(d.liveExists) +
-           ", \"liveReadOnly\": " + json(d.liveReadOnly) + ", \"copies\": " + json(d.copies) +
-           "},\n";
+           ", \"liveReadOnly\": " + json(d.liveReadOnly) +
+           ", \"copies\": " + json(d.variantExists && !d.liveReadOnly) + "},\n";
   }
   out += "  \"patches\": [";
   for (std::size_t i = 0; i < d.patches.size(); ++i) {

@@ -12,6 +12,7 @@ void hardenProcess() {
   std::signal(SIGXFSZ, SIG_IGN);
 }
 
+// There is no COM here; the XML parser's process-wide state is set up instead.
 void initializeCom() {
   xmlInitParser();
 }
