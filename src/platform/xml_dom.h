@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -38,5 +39,15 @@ XmlNode selectSingleNode(const XmlNode& context, const std::u16string& query);
 
 // The text of `node` and all its descendants; nullopt when it cannot be read.
 std::optional<std::u16string> nodeText(const XmlNode& node);
+
+// Every node that `query` selects from the document, in document order; empty
+// when nothing matches or the query is rejected.
+std::vector<XmlNode> selectNodes(const XmlDocument& document, const std::u16string& query);
+
+// The value of the element's attribute `name`; nullopt when it has none.
+std::optional<std::u16string> nodeAttribute(const XmlNode& node, const std::u16string& name);
+
+// The line, from 1, on which the node starts in its file; 0 when the DOM does not say.
+long nodeLine(const XmlNode& node);
 
 }  // namespace platform

@@ -11,6 +11,7 @@
 #include <new>
 #include <utility>
 
+#include "platform/files.h"
 #include "platform/wide.h"
 
 namespace platform {
@@ -36,6 +37,8 @@ class ComPtr {
   T* operator->() const { return pointer_; }
   T* get() const { return pointer_; }
   T** put() { return &pointer_; }
+  // Hands the reference to an owner that releases it itself (a VARIANT).
+  T* release() { return std::exchange(pointer_, nullptr); }
 
  private:
   T* pointer_ = nullptr;
@@ -99,6 +102,25 @@ XmlNode select(IXMLDOMNode* context, const std::u16string& query) {
   return XmlNode(new XmlNodeImpl{std::move(node)});
 }
 
+// A stream over the bytes of the file at `path`; null when it cannot be read.
+// The DOM is handed the file's bytes, never its path: it would take the path
+// for a URL, decode "%41" in a folder name as "A" and cut it at a "#".
+ComPtr<IStream> fileStream(const std::u16string& path) {
+  ComPtr<IStream> stream;
+  const auto bytes = readFileBytes(path);
+  if (!bytes || bytes->size() > MAXDWORD) return stream;
+  const HRESULT created = CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
+  if (created == E_OUTOFMEMORY) throw std::bad_alloc();
+  ULONG written = 0;
+  const LARGE_INTEGER start{};
+  if (created != S_OK ||
+      stream->Write(bytes->data(), static_cast<ULONG>(bytes->size()), &written) != S_OK ||
+      written != bytes->size() || stream->Seek(start, STREAM_SEEK_SET, nullptr) != S_OK) {
+    return ComPtr<IStream>();
+  }
+  return stream;
+}
+
 void describeParseError(IXMLDOMDocument* document, XmlLoadError& error) {
   ComPtr<IXMLDOMParseError> parseError;
   if (document->get_parseError(parseError.put()) != S_OK || parseError.get() == nullptr) return;
@@ -130,10 +152,15 @@ XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error) {
   document->put_resolveExternals(VARIANT_FALSE);
   document->put_preserveWhiteSpace(VARIANT_TRUE);
 
+  ComPtr<IStream> stream = fileStream(path);
+  if (stream.get() == nullptr) {
+    error.reason = u"the file cannot be read";
+    return nullptr;
+  }
+  // The DOM still detects the encoding from the bytes.
   Variant source;
-  Bstr sourcePath(path);
-  source.get().vt = VT_BSTR;
-  source.get().bstrVal = sourcePath.release();
+  source.get().vt = VT_UNKNOWN;
+  source.get().punkVal = stream.release();
   VARIANT_BOOL loaded = VARIANT_FALSE;
   if (document->load(source.get(), &loaded) != S_OK || loaded != VARIANT_TRUE) {
     describeParseError(document.get(), error);
@@ -154,6 +181,45 @@ std::optional<std::u16string> nodeText(const XmlNode& node) {
   Bstr text;
   if (node->node->get_text(text.put()) != S_OK) return std::nullopt;
   return text.str();
+}
+
+std::vector<XmlNode> selectNodes(const XmlDocument& document, const std::u16string& query) {
+  std::vector<XmlNode> nodes;
+  const Bstr text(query);
+  ComPtr<IXMLDOMNodeList> list;
+  long length = 0;
+  if (document->document->selectNodes(text.get(), list.put()) != S_OK || list.get() == nullptr ||
+      list->get_length(&length) != S_OK) {
+    return nodes;
+  }
+  for (long i = 0; i < length; ++i) {
+    ComPtr<IXMLDOMNode> node;
+    if (list->get_item(i, node.put()) == S_OK && node.get() != nullptr) {
+      nodes.emplace_back(new XmlNodeImpl{std::move(node)});
+    }
+  }
+  return nodes;
+}
+
+std::optional<std::u16string> nodeAttribute(const XmlNode& node, const std::u16string& name) {
+  ComPtr<IXMLDOMNamedNodeMap> attributes;
+  if (node->node->get_attributes(attributes.put()) != S_OK || attributes.get() == nullptr) {
+    return std::nullopt;
+  }
+  const Bstr attributeName(name);
+  ComPtr<IXMLDOMNode> attribute;
+  if (attributes->getNamedItem(attributeName.get(), attribute.put()) != S_OK ||
+      attribute.get() == nullptr) {
+    return std::nullopt;
+  }
+  Bstr value;
+  if (attribute->get_text(value.put()) != S_OK) return std::nullopt;
+  return value.str();
+}
+
+long nodeLine(const XmlNode&) {
+  // The DOM keeps no line numbers for its nodes.
+  return 0;
 }
 
 }  // namespace platform
