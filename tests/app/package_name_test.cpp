@@ -25,6 +25,8 @@ const NameCase kNameCases[] = {
     {u"TRKVpack_v2_TR0107_full", u"TR0107", 1},  // no "." after the last "_"
     {u"TRKVpack_v2.1_TR0107_x", u"TR0107", 0},   // the last "." lies before the last "_"
     {u"TRKVpack_v2_TR0107_x.y.exe", u"TR0107", 0},
+    {u"TRKVpack_v2_TR0107_x.lnk", u"TR0107", 0},  // letters after the last "." do not count
+    {u"TRKVpack_v2_TR0107_x.y.L", u"TR0107", 0},
     {u"TRKVpack_v2_TR0107_.exe", u"TR0107", 0},
     {u"TRKVpack__TR0107_l.exe", u"TR0107", 1},
     {u"TRKVpack_v2__l.exe", u"", 1},
