@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/launcher.h"
+#include "check/audit.h"
 #include "check/diagnosis.h"
 #include "check/report.h"
 #include "platform/codepage.h"
@@ -14,7 +15,9 @@ namespace check {
 
 namespace {
 
-const char kUsage[] = "usage: pkgcustomize-check [--launcher NAME] [--diff] [--json] [FOLDER]\n";
+const char kUsage[] =
+    "usage: pkgcustomize-check [--launcher NAME] [--diff] [--json] [FOLDER]\n"
+    "       pkgcustomize-check --all [--diff] [--json] [FOLDER]\n";
 
 const char kHelp[] =
     "Shows, step by step, what pkgcustomize would do in a package folder and\n"
@@ -23,19 +26,29 @@ const char kHelp[] =
     "  FOLDER           the package folder (default: the current directory)\n"
     "  --launcher NAME  the launcher's file name, e.g. TRKVpack_v2_TR0107_x.exe\n"
     "                   (default: found among this program's parent processes)\n"
-    "  --diff           show each live file's new text as a unified diff\n"
+    "  --all            check every package of config.xml at once, for both kinds\n"
+    "                   of launcher (..._<code>_x.exe: the .cif file; ..._<code>_xl.exe:\n"
+    "                   the .cmd script), and what only the whole file shows:\n"
+    "                   entries no run reads, values that are probably not what was\n"
+    "                   meant, prepared files that fail every package using them.\n"
+    "                   Prints a row per package and kind, the findings and a summary\n"
+    "  --diff           show each live file's new text as a unified diff; with --all\n"
+    "                   only for the first package of each distinct outcome\n"
     "  --json           print the report as JSON, for scripts\n"
     "  --help           show this help\n"
     "  --version        show the version\n"
     "\n"
     "Exit status: 0 when a run would customise the package completely, 1 when\n"
-    "it would stop early or leave a file unpatched, 2 on a usage error.\n";
+    "it would stop early or leave a file unpatched, 2 on a usage error. With\n"
+    "--all: 0 when every package would be customised completely by both kinds\n"
+    "of launcher and there is no finding, 1 otherwise.\n";
 
 struct Options {
   std::optional<std::u16string> launcher;
   std::optional<std::u16string> folder;
   bool diff = false;
   bool json = false;
+  bool all = false;
 };
 
 // Puts the current directory back at the end of the scope.
@@ -76,6 +89,8 @@ int runCheckTool(const std::vector<std::u16string>& args, std::string& out, std:
       options.diff = true;
     } else if (arg == u"--json") {
       options.json = true;
+    } else if (arg == u"--all") {
+      options.all = true;
     } else if (arg == u"--launcher" || arg.starts_with(u"--launcher=")) {
       if (arg == u"--launcher" && i + 1 == args.size())
         return usageError("--launcher needs a name");
@@ -90,11 +105,21 @@ int runCheckTool(const std::vector<std::u16string>& args, std::string& out, std:
     }
   }
 
+  if (options.all && options.launcher) return usageError("--all and --launcher exclude each other");
+
   // Found before moving to the folder: the walk starts at this process either way.
-  const std::u16string launcherName = options.launcher ? *options.launcher : findLauncherName();
+  const std::u16string launcherName = options.launcher ? *options.launcher
+                                      : options.all    ? u""
+                                                       : findLauncherName();
   const DirectoryRestorer restorer;
   if (options.folder && !platform::changeDirectory(*options.folder)) {
     return usageError("cannot enter the folder " + platform::toNarrow(*options.folder));
+  }
+  if (options.all) {
+    const Audit audit = auditPackages();
+    out +=
+        options.json ? auditJsonReport(audit, options.diff) : auditTextReport(audit, options.diff);
+    return audit.clean ? kComplete : kIncomplete;
   }
   const Diagnosis diagnosis = diagnosePackage(launcherName, options.launcher.has_value());
   out += options.json ? jsonReport(diagnosis, options.diff) : textReport(diagnosis, options.diff);

@@ -27,6 +27,33 @@ std::u16string oneLine(std::u16string text) {
   return text;
 }
 
+// A live file as the run sees it: what it holds and whether it can be written.
+struct FileState {
+  std::optional<std::string> bytes;
+  bool readOnly = false;
+};
+
+// An INF-name call that finds its text missing because the file already
+// names this package's INF file: an earlier run did the work.
+bool alreadyNamed(const PatchCheck& check, const std::string& bytes) {
+  return check.request.cmdFile == 0 && !check.request.substituteValues &&
+         check.applied.size() == 1 &&
+         bytes.find(check.applied.front().substitution.replacement) != std::string::npos;
+}
+
+// The file `name` of the current directory, read on first use.
+const FolderFile& folderFile(FolderFiles& files, const std::u16string& name) {
+  auto found = files.find(name);
+  if (found == files.end()) {
+    FolderFile file{platform::readFileBytes(name), platform::fileExists(name),
+                    platform::isReadOnly(name)};
+    found = files.emplace(name, std::move(file)).first;
+  }
+  return found->second;
+}
+
+}  // namespace
+
 std::u16string settingsCause(const SettingsLoad& load, const std::u16string& code) {
   const std::u16string entry = u"the entry " + quoted(code);
   switch (load.status) {
@@ -68,23 +95,13 @@ std::u16string settingsCause(const SettingsLoad& load, const std::u16string& cod
   return u"config.xml cannot be used";
 }
 
-// A live file as the run sees it: what it holds and whether it can be written.
-struct FileState {
-  std::optional<std::string> bytes;
-  bool readOnly = false;
-};
-
-// An INF-name call that finds its text missing because the file already
-// names this package's INF file: an earlier run did the work.
-bool alreadyNamed(const PatchCheck& check, const std::string& bytes) {
-  return check.request.cmdFile == 0 && !check.request.substituteValues &&
-         check.applied.size() == 1 &&
-         bytes.find(check.applied.front().substitution.replacement) != std::string::npos;
+Diagnosis diagnosePackage(const std::u16string& launcherName, bool launcherGiven) {
+  FolderFiles files;
+  return diagnosePackage(launcherName, launcherGiven, loadPackageSettingsExplained, files);
 }
 
-}  // namespace
-
-Diagnosis diagnosePackage(const std::u16string& launcherName, bool launcherGiven) {
+Diagnosis diagnosePackage(const std::u16string& launcherName, bool launcherGiven,
+                          const SettingsLookup& lookup, FolderFiles& folder) {
   Diagnosis d;
   d.launcherName = launcherName;
   d.launcherGiven = launcherGiven;
@@ -103,17 +120,17 @@ Diagnosis diagnosePackage(const std::u16string& launcherName, bool launcherGiven
                   u" holds no package code: its third \"_\" field must begin with \"TR\"");
   }
 
-  d.load = loadPackageSettingsExplained(d.settings, d.packageCode);
+  d.load = lookup(d.settings, d.packageCode);
   if (d.load.status != SettingsStatus::Loaded) return finish(settingsCause(d.load, d.packageCode));
 
   d.variantName = variantFileName(d.cmdVariant, d.settings.useEVariant);
   d.liveName = d.cmdVariant == 0 ? kCifName : kCmdName;
-  const auto variantBytes = platform::readFileBytes(d.variantName);
-  const auto liveBytes = platform::readFileBytes(d.liveName);
-  d.variantExists = variantBytes.has_value();
-  d.liveExists = platform::fileExists(d.liveName);
-  d.liveReadOnly = platform::isReadOnly(d.liveName);
-  if (!variantBytes) {
+  const FolderFile& variant = folderFile(folder, d.variantName);
+  const FolderFile& live = folderFile(folder, d.liveName);
+  d.variantExists = variant.bytes.has_value();
+  d.liveExists = live.exists;
+  d.liveReadOnly = live.readOnly;
+  if (!variant.bytes) {
     return finish(u"the variant " + d.variantName +
                   u" is missing or unreadable: nothing would be copied or patched");
   }
@@ -125,8 +142,8 @@ Diagnosis diagnosePackage(const std::u16string& launcherName, bool launcherGiven
   // The files as the run would leave them; the copy takes on the variant's
   // read-only mark along with its bytes.
   std::map<std::u16string, FileState> files;
-  std::map<std::u16string, std::optional<std::string>> before{{d.liveName, liveBytes}};
-  files[d.liveName] = {variantBytes, platform::isReadOnly(d.variantName)};
+  std::map<std::u16string, std::optional<std::string>> before{{d.liveName, live.bytes}};
+  files[d.liveName] = {variant.bytes, variant.readOnly};
   std::u16string shortfall;
   const auto fallShort = [&shortfall](std::u16string cause) {
     if (shortfall.empty()) shortfall = std::move(cause);
@@ -139,8 +156,9 @@ Diagnosis diagnosePackage(const std::u16string& launcherName, bool launcherGiven
     check.request = request;
     const std::u16string& path = request.setupPath;
     if (!files.contains(path)) {
-      before[path] = platform::readFileBytes(path);
-      files[path] = {before[path], platform::isReadOnly(path)};
+      const FolderFile& now = folderFile(folder, path);
+      before[path] = now.bytes;
+      files[path] = {now.bytes, now.readOnly};
     }
     FileState& file = files[path];
     if (!file.bytes) {

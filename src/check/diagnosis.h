@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,7 +62,28 @@ struct Diagnosis {
   std::u16string cause;   // otherwise: the first shortfall, in one line
 };
 
+// A file of the package folder as a diagnosis finds it.
+struct FolderFile {
+  std::optional<std::string> bytes;  // nullopt: missing or unreadable
+  bool exists = false;
+  bool readOnly = false;
+};
+
+// The files of the current directory that diagnoses have read, each read
+// once: diagnoses that share it read every file once between them.
+using FolderFiles = std::map<std::u16string, FolderFile>;
+
+// Where a diagnosis gets a package's settings from.
+using SettingsLookup = std::function<SettingsLoad(PackageSettings&, const std::u16string&)>;
+
 // Diagnoses a run started by the launcher `launcherName` in the current directory.
 Diagnosis diagnosePackage(const std::u16string& launcherName, bool launcherGiven);
+
+// The same, with the settings from `lookup` and the files from `files`.
+Diagnosis diagnosePackage(const std::u16string& launcherName, bool launcherGiven,
+                          const SettingsLookup& lookup, FolderFiles& files);
+
+// Why a settings load that stopped short did, in one line.
+std::u16string settingsCause(const SettingsLoad& load, const std::u16string& code);
 
 }  // namespace check

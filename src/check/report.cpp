@@ -1,7 +1,6 @@
 #include "check/report.h"
 
-#include <cstdio>
-
+#include "check/json_text.h"
 #include "check/unified_diff.h"
 #include "platform/codepage.h"
 
@@ -107,55 +106,12 @@ void line(std::string& out, const std::string& label, const std::string& text) {
   out += text + "\n";
 }
 
-std::string diffOf(const FileChange& change) {
+}  // namespace
+
+std::string changeDiff(const FileChange& change) {
   return unifiedDiff(change.before.value_or(""), change.after, narrow(change.name),
                      change.before.has_value());
 }
-
-// JSON string: ASCII only, everything else as \u escapes of UTF-16 units.
-std::string json(const std::u16string& text) {
-  std::string out = "\"";
-  for (const char16_t unit : text) {
-    switch (unit) {
-      case u'"':
-        out += "\\\"";
-        break;
-      case u'\\':
-        out += "\\\\";
-        break;
-      case u'\n':
-        out += "\\n";
-        break;
-      case u'\r':
-        out += "\\r";
-        break;
-      case u'\t':
-        out += "\\t";
-        break;
-      default:
-        if (unit >= 0x20 && unit < 0x7F) {
-          out += static_cast<char>(unit);
-        } else {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(unit));
-          out += escaped;
-        }
-    }
-  }
-  return out + "\"";
-}
-
-std::string json(const std::string& narrowText) {
-  return json(platform::toWide(narrowText));
-}
-std::string json(bool value) {
-  return value ? "true" : "false";
-}
-std::string json(long value) {
-  return std::to_string(value);
-}
-
-}  // namespace
 
 std::string textReport(const Diagnosis& d, bool withDiff) {
   std::string out;
@@ -209,7 +165,7 @@ std::string textReport(const Diagnosis& d, bool withDiff) {
        d.complete ? "complete: the package would be customised completely"
                   : "incomplete: " + narrow(d.cause));
   if (withDiff) {
-    for (const FileChange& change : d.changes) out += "\n" + diffOf(change);
+    for (const FileChange& change : d.changes) out += "\n" + changeDiff(change);
   }
   return out;
 }
@@ -266,7 +222,7 @@ std::string jsonReport(const Diagnosis& d, bool withDiff) {
     out += i == 0 ? "\n" : ",\n";
     out += "    {\"file\": " + json(change.name) +
            ", \"existsNow\": " + json(change.before.has_value());
-    if (withDiff) out += ", \"diff\": " + json(diffOf(change));
+    if (withDiff) out += ", \"diff\": " + json(changeDiff(change));
     out += "}";
   }
   out += d.changes.empty() ? "],\n" : "\n  ],\n";

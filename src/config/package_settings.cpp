@@ -4,19 +4,10 @@
 
 namespace {
 
-// The text of the entry's first child element `name`: nullopt when there is
-// none or it cannot be read. Taken exactly as the DOM gives it, untrimmed.
-std::optional<std::u16string> childText(const platform::XmlNode& entry,
-                                        const std::u16string& name) {
-  const platform::XmlNode child = platform::selectSingleNode(entry, name);
-  if (!child) return std::nullopt;
-  return platform::nodeText(child);
-}
-
 // Reads a mandatory value: its status when missing or empty, else Loaded.
 SettingsStatus readValue(const platform::XmlNode& entry, const std::u16string& name,
                          SettingsStatus missing, SettingsStatus empty, std::u16string& value) {
-  auto text = childText(entry, name);
+  auto text = entryValue(entry, name);
   if (!text) return missing;
   if (text->empty()) return empty;
   value = std::move(*text);
@@ -25,46 +16,63 @@ SettingsStatus readValue(const platform::XmlNode& entry, const std::u16string& n
 
 }  // namespace
 
-SettingsLoad loadPackageSettingsExplained(PackageSettings& settings, std::u16string packageCode) {
-  SettingsLoad load;
-  const auto fail = [&load](SettingsStatus status) {
-    load.status = status;
-    return load;
-  };
+std::optional<std::u16string> entryValue(const platform::XmlNode& entry,
+                                         const std::u16string& name) {
+  const platform::XmlNode child = platform::selectSingleNode(entry, name);
+  if (!child) return std::nullopt;
+  return platform::nodeText(child);
+}
 
+platform::XmlDocument loadConfigDocument(SettingsLoad& load) {
   const auto directory = platform::currentDirectory();
-  if (!directory) return fail(SettingsStatus::NoCurrentDirectory);
-  load.configPath = *directory + platform::kPathSeparator + u"config.xml";
-  if (!platform::fileExists(load.configPath)) return fail(SettingsStatus::NoConfigFile);
-
-  const platform::XmlDocument document = platform::loadXmlDocument(load.configPath, load.xmlError);
-  if (!document) {
-    return fail(load.xmlError.domUnavailable ? SettingsStatus::DomUnavailable
-                                             : SettingsStatus::NotParsed);
+  if (!directory) {
+    load.status = SettingsStatus::NoCurrentDirectory;
+    return nullptr;
   }
+  load.configPath = *directory + platform::kPathSeparator + u"config.xml";
+  if (!platform::fileExists(load.configPath)) {
+    load.status = SettingsStatus::NoConfigFile;
+    return nullptr;
+  }
+  platform::XmlDocument document = platform::loadXmlDocument(load.configPath, load.xmlError);
+  if (!document) {
+    load.status =
+        load.xmlError.domUnavailable ? SettingsStatus::DomUnavailable : SettingsStatus::NotParsed;
+  }
+  return document;
+}
 
-  // The code goes into the query unescaped: a '"' would end the string early
-  // and make the query malformed or match another entry.
-  if (packageCode.find(u'"') != std::u16string::npos) return fail(SettingsStatus::QuoteInCode);
-  const platform::XmlNode entry =
-      platform::selectSingleNode(document, u"/config/binary[@code=\"" + packageCode + u"\"]");
-  if (!entry) return fail(SettingsStatus::NoEntry);
-
+SettingsStatus readEntrySettings(const platform::XmlNode& entry, PackageSettings& settings) {
   std::u16string packageType;
   SettingsStatus status = readValue(entry, u"package_type", SettingsStatus::PackageTypeMissing,
                                     SettingsStatus::PackageTypeEmpty, packageType);
-  if (status != SettingsStatus::Loaded) return fail(status);
+  if (status != SettingsStatus::Loaded) return status;
   const bool original = packageType == u"O";
   settings.useEVariant = original ? 0 : 1;
 
   if (original) {
     status = readValue(entry, u"quil_bar_pc", SettingsStatus::BarPcMissing,
                        SettingsStatus::BarPcEmpty, settings.barPc);
-    if (status != SettingsStatus::Loaded) return fail(status);
+    if (status != SettingsStatus::Loaded) return status;
   }
-  status = readValue(entry, u"market_type", SettingsStatus::MarketMissing,
-                     SettingsStatus::MarketEmpty, settings.market);
-  if (status != SettingsStatus::Loaded) return fail(status);
+  return readValue(entry, u"market_type", SettingsStatus::MarketMissing,
+                   SettingsStatus::MarketEmpty, settings.market);
+}
+
+SettingsLoad loadPackageSettingsExplained(PackageSettings& settings, std::u16string packageCode) {
+  SettingsLoad load;
+  const platform::XmlDocument document = loadConfigDocument(load);
+  if (!document) return load;
+
+  // The code goes into the query unescaped: a '"' would end the string early
+  // and make the query malformed or match another entry.
+  if (packageCode.find(u'"') != std::u16string::npos) {
+    load.status = SettingsStatus::QuoteInCode;
+    return load;
+  }
+  const platform::XmlNode entry =
+      platform::selectSingleNode(document, u"/config/binary[@code=\"" + packageCode + u"\"]");
+  load.status = entry ? readEntrySettings(entry, settings) : SettingsStatus::NoEntry;
   return load;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/xml_dom.h"
@@ -39,6 +40,19 @@ struct SettingsLoad {
 // whose code is `packageCode`, field by field as each value is found, and
 // says where it stopped. COM must be initialised on this thread.
 SettingsLoad loadPackageSettingsExplained(PackageSettings& settings, std::u16string packageCode);
+
+// Opens config.xml in the current directory; null when it cannot, with
+// `load` saying why. COM must be initialised on this thread.
+platform::XmlDocument loadConfigDocument(SettingsLoad& load);
+
+// Fills `settings` from the `binary` entry `entry`, as the load does once it
+// has found the entry, and says where it stopped.
+SettingsStatus readEntrySettings(const platform::XmlNode& entry, PackageSettings& settings);
+
+// The text of the entry's first child element `name`, exactly as the DOM
+// gives it; nullopt when there is none or it cannot be read.
+std::optional<std::u16string> entryValue(const platform::XmlNode& entry,
+                                         const std::u16string& name);
 
 // The same load; true when every mandatory value was found and stored.
 bool loadPackageSettings(PackageSettings& settings, std::u16string packageCode);
