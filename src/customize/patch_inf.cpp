@@ -1,48 +1,114 @@
 #include "customize/patch_inf.h"
 
-#include <algorithm>
+#include <vector>
 
 #include "platform/files.h"
 
-PatchedSetup patchSetupBytes(std::string bytes, std::int32_t cmdFile,
-                             const std::u16string& packageCode, const std::u16string& market,
-                             bool substituteValues, const std::u16string& barPc) {
+namespace {
+
+// The size of the pieces a setup file is read in.
+constexpr std::size_t kPieceSize = 64 * 1024;
+
+// Passes `text` through the filters from `first` on and appends its encoded
+// bytes to `out`. A filter that has made its substitution holds nothing back
+// and passes everything on unchanged, so it is skipped.
+void passThrough(SetupPatch& patch, std::string_view text, std::size_t first, std::string& out) {
+  std::size_t next = 0;
+  for (std::size_t i = first; i < patch.filters.size(); ++i) {
+    SubstitutionFilter& filter = patch.filters[i];
+    if (filter.found) continue;
+    std::string& filtered = patch.filtered[next];
+    next ^= 1;
+    filtered.clear();
+    filterSetupText(filter, text, filtered);
+    text = filtered;
+  }
+  encodeSetupText(text, out);
+}
+
+}  // namespace
+
+SetupPatch startSetupPatch(std::int32_t cmdFile, const std::u16string& packageCode,
+                           const std::u16string& market, bool substituteValues,
+                           const std::u16string& barPc) {
+  SetupPatch patch;
+  for (Substitution& substitution :
+       setupSubstitutions(cmdFile, packageCode, market, substituteValues, barPc)) {
+    patch.filters.emplace_back().substitution = std::move(substitution);
+  }
+  return patch;
+}
+
+bool feedSetupPatch(SetupPatch& patch, std::string_view bytes, std::string& out) {
+  patch.text.clear();
+  decodeSetupBytes(patch.decoder, bytes, patch.text);
+  if (patch.decoder.cutShort) return false;
+  passThrough(patch, patch.text, 0, out);
+  return true;
+}
+
+PatchedSetup finishSetupPatch(SetupPatch& patch, std::string& out) {
   PatchedSetup patched;
-  SetupText setup = decodeSetupText(std::move(bytes));
-  if (setup.cutShort) {
-    // Writing the text back would drop what follows the cut.
+  if (patch.decoder.cutShort) {
     patched.outcome = PatchOutcome::CutShort;
     return patched;
   }
-  for (Substitution& substitution :
-       setupSubstitutions(cmdFile, packageCode, market, substituteValues, barPc)) {
-    AppliedSubstitution& applied = patched.applied.emplace_back();
-    applied.substitution = std::move(substitution);
-    const std::size_t at = setup.text.find(applied.substitution.searched);
-    if (at == std::string::npos) {
-      patched.outcome = PatchOutcome::TextMissing;
-      return patched;
-    }
-    applied.found = true;
-    applied.line =
-        1 + static_cast<std::size_t>(std::count(
-                setup.text.begin(), setup.text.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
-    setup.text.replace(at, applied.substitution.searched.size(), applied.substitution.replacement);
+  patch.text.clear();
+  finishSetupDecode(patch.decoder, patch.text);
+  passThrough(patch, patch.text, 0, out);
+  // Each filter lets go of what it held back, which the later ones then see.
+  for (std::size_t i = 0; i < patch.filters.size(); ++i) {
+    patch.text.clear();
+    finishSetupFilter(patch.filters[i], patch.text);
+    passThrough(patch, patch.text, i + 1, out);
   }
-  patched.bytes = encodeSetupText(setup.text);
+  for (SubstitutionFilter& filter : patch.filters) {
+    patched.applied.push_back({std::move(filter.substitution), filter.found, filter.line});
+    if (!filter.found) {
+      patched.outcome = PatchOutcome::TextMissing;
+      break;
+    }
+  }
+  return patched;
+}
+
+PatchedSetup patchSetupBytes(std::string_view bytes, std::int32_t cmdFile,
+                             const std::u16string& packageCode, const std::u16string& market,
+                             bool substituteValues, const std::u16string& barPc) {
+  SetupPatch patch = startSetupPatch(cmdFile, packageCode, market, substituteValues, barPc);
+  std::string out;
+  feedSetupPatch(patch, bytes, out);
+  PatchedSetup patched = finishSetupPatch(patch, out);
+  if (patched.outcome == PatchOutcome::Rewritten) patched.bytes = std::move(out);
   return patched;
 }
 
 void patchInf(std::u16string setupPath, std::int32_t cmdFile, std::u16string packageCode,
               std::u16string market, bool substituteValues, std::u16string barPc) {
   if (setupPath.empty() || (cmdFile == 0 && packageCode.empty())) return;
-  auto bytes = platform::readFileBytes(setupPath);
-  if (!bytes) return;
-  const PatchedSetup patched =
-      patchSetupBytes(std::move(*bytes), cmdFile, packageCode, market, substituteValues, barPc);
+  // A file that cannot be replaced (read-only, say) is still read to the end:
+  // a missing text raises its error all the same.
+  platform::FileReplacement replacement(setupPath);
+  SetupPatch patch = startSetupPatch(cmdFile, packageCode, market, substituteValues, barPc);
+  std::string out;
+  {
+    platform::InputFile file(setupPath);
+    if (!file.isOpen()) return;
+    std::vector<char> buffer(kPieceSize);
+    for (;;) {
+      const std::ptrdiff_t got = file.read(buffer);
+      if (got < 0) return;
+      if (got == 0) break;
+      // Bytes after a NUL or 0x1A: writing the text back would drop them.
+      if (!feedSetupPatch(patch, {buffer.data(), static_cast<std::size_t>(got)}, out)) return;
+      replacement.write(out);
+      out.clear();
+    }
+  }  // closed before the new file moves over it
+  const PatchedSetup patched = finishSetupPatch(patch, out);
   if (patched.outcome == PatchOutcome::TextMissing) throw MissingTextError();
-  if (patched.outcome != PatchOutcome::Rewritten) return;
   // A file that cannot be written (read-only, disk full) keeps its text; the
   // run goes on as if it had been written.
-  platform::replaceFileContents(setupPath, patched.bytes);
+  replacement.write(out);
+  replacement.commit();
 }

@@ -24,16 +24,42 @@ enum class PatchOutcome {
 struct PatchedSetup {
   PatchOutcome outcome = PatchOutcome::Rewritten;
   std::vector<AppliedSubstitution> applied;  // in order, up to the missing one
-  std::string bytes;                         // the new file, when Rewritten
+  std::string bytes;                         // the new file, when Rewritten (patchSetupBytes)
 };
 
+// A patch of a setup file in progress, fed the old file's bytes piece by
+// piece: a text-mode read, one filter per substitution, each fed what the one
+// before it passes on, and a text-mode write. Its memory does not grow with
+// the file.
+struct SetupPatch {
+  SetupDecoder decoder;
+  std::vector<SubstitutionFilter> filters;
+  std::string text;         // the piece read
+  std::string filtered[2];  // the piece as the filters pass it on
+};
+
+// A patch making the substitutions of setupSubstitutions().
+SetupPatch startSetupPatch(std::int32_t cmdFile, const std::u16string& packageCode,
+                           const std::u16string& market, bool substituteValues,
+                           const std::u16string& barPc);
+
+// Appends the new file's bytes for the next `bytes` of the old one to `out`.
+// False once bytes follow a NUL or 0x1A: the outcome is CutShort whatever
+// comes after, and `out` is not to be written.
+bool feedSetupPatch(SetupPatch& patch, std::string_view bytes, std::string& out);
+
+// Ends the old file: appends the new file's last bytes to `out` and tells how
+// the patch came out (the outcome and the substitutions made, no bytes).
+PatchedSetup finishSetupPatch(SetupPatch& patch, std::string& out);
+
 // What patchInf makes of a setup file holding `bytes`, without touching any
-// file: the substitutions of setupSubstitutions() on the file's text.
-PatchedSetup patchSetupBytes(std::string bytes, std::int32_t cmdFile,
+// file, with the new file in memory.
+PatchedSetup patchSetupBytes(std::string_view bytes, std::int32_t cmdFile,
                              const std::u16string& packageCode, const std::u16string& market,
                              bool substituteValues, const std::u16string& barPc);
 
-// Rewrites the setup file `setupPath` as patchSetupBytes() says. Returns
+// Rewrites the setup file `setupPath` as patchSetupBytes() says, streaming it
+// through a SetupPatch into a temporary file beside it. Returns
 // without touching the file when `setupPath` is empty, when `cmdFile` is 0
 // and `packageCode` empty, when the file cannot be read or written, and when
 // bytes follow a NUL or 0x1A in it. Throws MissingTextError, leaving the file

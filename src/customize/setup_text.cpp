@@ -5,42 +5,62 @@
 
 #include "platform/codepage.h"
 
-SetupText decodeSetupText(std::string bytes) {
-  SetupText result;
+void decodeSetupBytes(SetupDecoder& decoder, std::string_view bytes, std::string& text) {
+  if (bytes.empty()) return;
+  if (decoder.ended) {
+    decoder.cutShort = true;
+    return;
+  }
   // The text ends at the first NUL or 0x1A byte.
   std::size_t length = bytes.size();
   if (const void* nul = std::memchr(bytes.data(), '\0', length)) {
     length = static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data());
+    decoder.ended = true;
   }
   if (const void* eof = std::memchr(bytes.data(), '\x1a', length)) {
     length = static_cast<std::size_t>(static_cast<const char*>(eof) - bytes.data());
+    decoder.ended = true;
   }
-  result.cutShort = length + 1 < bytes.size();
+  if (decoder.ended && length + 1 < bytes.size()) decoder.cutShort = true;
 
-  // Decoded in place: the text is never longer than the bytes it came from.
-  char* out = bytes.data();
-  const char* in = out;
+  const char* in = bytes.data();
   const char* const end = in + length;
+  if (decoder.crHeld && in != end) {
+    decoder.crHeld = false;
+    if (*in != '\n') text += '\r';  // only the CR of a CR LF pair goes
+  }
+  // The text is never longer than the bytes it came from.
+  const std::size_t start = text.size();
+  text.resize(start + length);
+  char* out = text.data() + start;
   while (in != end) {
     const auto* cr =
         static_cast<const char*>(std::memchr(in, '\r', static_cast<std::size_t>(end - in)));
     const char* stop = cr == nullptr ? end : cr;
-    if (out != in) std::memmove(out, in, static_cast<std::size_t>(stop - in));
+    std::memcpy(out, in, static_cast<std::size_t>(stop - in));
     out += stop - in;
     in = stop;
     if (cr == nullptr) break;
     ++in;
-    if (in == end || *in != '\n') *out++ = '\r';  // only the CR of a CR LF pair goes
+    if (in == end) {
+      decoder.crHeld = true;  // the next byte decides
+    } else if (*in != '\n') {
+      *out++ = '\r';
+    }
   }
-  bytes.resize(static_cast<std::size_t>(out - bytes.data()));
-  result.text = std::move(bytes);
-  return result;
+  text.resize(static_cast<std::size_t>(out - text.data()));
 }
 
-std::string encodeSetupText(std::string_view text) {
-  std::string bytes(
-      text.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')), '\0');
-  char* out = bytes.data();
+void finishSetupDecode(SetupDecoder& decoder, std::string& text) {
+  if (decoder.crHeld) text += '\r';
+  decoder.crHeld = false;
+}
+
+void encodeSetupText(std::string_view text, std::string& bytes) {
+  const std::size_t start = bytes.size();
+  bytes.resize(start + text.size() +
+               static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
+  char* out = bytes.data() + start;
   const char* in = text.data();
   const char* const end = in + text.size();
   while (in != end) {
@@ -55,7 +75,6 @@ std::string encodeSetupText(std::string_view text) {
     *out++ = '\n';
     ++in;
   }
-  return bytes;
 }
 
 std::vector<Substitution> setupSubstitutions(std::int32_t cmdFile,
@@ -73,4 +92,87 @@ std::vector<Substitution> setupSubstitutions(std::int32_t cmdFile,
     substitutions.push_back({"en-us", platform::toNarrow(market)});
   }
   return substitutions;
+}
+
+namespace {
+
+// Passes `text` on unchanged, counting its lines.
+void passOn(SubstitutionFilter& filter, std::string_view text, std::string& out) {
+  filter.linesDone += static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  out.append(text);
+}
+
+// Replaces the occurrence at `at` of `text`, whose bytes before it have not
+// been passed on yet, and passes the rest of `text` on.
+void replaceAt(SubstitutionFilter& filter, std::string_view text, std::size_t at,
+               std::string& out) {
+  passOn(filter, text.substr(0, at), out);
+  filter.found = true;
+  filter.line = 1 + filter.linesDone;
+  out.append(filter.substitution.replacement);
+  out.append(text.substr(at + filter.substitution.searched.size()));
+}
+
+// Passes on all but the last `keep` bytes of `text` and holds those back.
+void passAllBut(SubstitutionFilter& filter, std::string_view text, std::size_t keep,
+                std::string& out) {
+  const std::size_t cut = text.size() > keep ? text.size() - keep : 0;
+  passOn(filter, text.substr(0, cut), out);
+  filter.held.assign(text.substr(cut));
+}
+
+}  // namespace
+
+void filterSetupText(SubstitutionFilter& filter, std::string_view text, std::string& out) {
+  if (filter.found) {
+    out.append(text);
+    return;
+  }
+  const std::string& searched = filter.substitution.searched;
+  // Fewer bytes than the searched text cannot hold all of it, but may begin it.
+  const std::size_t keep = searched.empty() ? 0 : searched.size() - 1;
+  if (text.size() < keep) {
+    // A small piece: search it together with the held bytes.
+    filter.window.assign(filter.held);
+    filter.window.append(text);
+    filter.held.clear();
+    const std::size_t at = filter.window.find(searched);
+    if (at != std::string::npos) {
+      replaceAt(filter, filter.window, at, out);
+    } else {
+      passAllBut(filter, filter.window, keep, out);
+    }
+    return;
+  }
+  // An occurrence that begins in the held bytes ends within the next `keep`
+  // bytes of the piece; any other lies wholly in the piece.
+  if (!filter.held.empty()) {
+    filter.window.assign(filter.held);
+    filter.window.append(text.substr(0, keep));
+    const std::size_t at = filter.window.find(searched);
+    if (at != std::string::npos) {
+      const std::size_t heldSize = filter.held.size();
+      filter.held.clear();
+      passOn(filter, std::string_view(filter.window).substr(0, at), out);
+      filter.found = true;
+      filter.line = 1 + filter.linesDone;
+      out.append(filter.substitution.replacement);
+      out.append(text.substr(at + searched.size() - heldSize));
+      return;
+    }
+    passOn(filter, filter.held, out);
+    filter.held.clear();
+  }
+  const std::size_t at = text.find(searched);
+  if (at != std::string_view::npos) {
+    replaceAt(filter, text, at, out);
+  } else {
+    passAllBut(filter, text, keep, out);
+  }
+}
+
+void finishSetupFilter(SubstitutionFilter& filter, std::string& out) {
+  if (filter.held.empty()) return;
+  passOn(filter, filter.held, out);
+  filter.held.clear();
 }

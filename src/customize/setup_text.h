@@ -1,5 +1,5 @@
 // The text of a setup file: its line-end rules and its substitutions, as pure
-// transforms over bytes.
+// transforms over bytes that arrive in pieces of any size.
 #pragma once
 
 #include <cstdint>
@@ -13,19 +13,23 @@ struct MissingTextError : std::out_of_range {
   MissingTextError() : std::out_of_range("invalid string position") {}
 };
 
-struct SetupText {
-  std::string text;
-  // Bytes follow the NUL or 0x1A byte that ended the text: writing the text
-  // back would lose them.
-  bool cutShort = false;
+// A text-mode read in progress: CR LF becomes LF, any other CR stays, and the
+// text ends at the first 0x1A or NUL byte.
+struct SetupDecoder {
+  bool crHeld = false;    // the last byte seen was a CR, which an LF may follow
+  bool ended = false;     // a NUL or 0x1A ended the text
+  bool cutShort = false;  // bytes follow that end: writing the text back would lose them
 };
 
-// The text that a text-mode read of `bytes` yields: CR LF becomes LF, any
-// other CR stays, and the text ends at the first 0x1A or NUL byte.
-SetupText decodeSetupText(std::string bytes);
+// Appends the text of the next `bytes` of the file to `text`.
+void decodeSetupBytes(SetupDecoder& decoder, std::string_view bytes, std::string& text);
 
-// The bytes that a text-mode write of `text` produces: every LF becomes CR LF.
-std::string encodeSetupText(std::string_view text);
+// Ends the file: appends a CR held back at its end to `text`.
+void finishSetupDecode(SetupDecoder& decoder, std::string& text);
+
+// Appends the bytes that a text-mode write of `text` produces to `bytes`:
+// every LF becomes CR LF. Pieces may be encoded one by one.
+void encodeSetupText(std::string_view text, std::string& bytes);
 
 struct Substitution {
   std::string searched;
@@ -40,3 +44,21 @@ std::vector<Substitution> setupSubstitutions(std::int32_t cmdFile,
                                              const std::u16string& packageCode,
                                              const std::u16string& market, bool substituteValues,
                                              const std::u16string& barPc);
+
+// One substitution over a text that arrives in pieces: its first occurrence
+// of `searched` becomes `replacement`. Until then it holds back only the last
+// bytes that may begin an occurrence.
+struct SubstitutionFilter {
+  Substitution substitution;
+  bool found = false;
+  std::size_t line = 0;       // once found: the line, from 1, on which it was
+  std::size_t linesDone = 0;  // LF bytes passed on before the find
+  std::string held;           // fewer bytes than `searched`, not yet passed on
+  std::string window;         // room to search the held bytes with the next piece
+};
+
+// Appends what the filter passes on of the next piece of `text` to `out`.
+void filterSetupText(SubstitutionFilter& filter, std::string_view text, std::string& out);
+
+// Ends the text: appends the bytes the filter still holds to `out`.
+void finishSetupFilter(SubstitutionFilter& filter, std::string& out);

@@ -26,11 +26,11 @@ class Fd {
     if (fd_ >= 0) ::close(fd_);
   }
   int get() const { return fd_; }
-  // Closes now, reporting whether the close succeeded.
-  bool close() {
+  // Hands the descriptor over to the caller.
+  int release() {
     const int fd = fd_;
     fd_ = -1;
-    return ::close(fd) == 0;
+    return fd;
   }
 
  private:
@@ -57,28 +57,68 @@ bool readOnlyMode(const struct stat& info) {
   return (info.st_mode & 0222) == 0;
 }
 
-// Writes `bytes` to a new temporary file beside `target`, with the given mode
-// and owner, flushes it and renames it over `target`.
-bool writeFileAtomically(const std::string& target, std::string_view bytes,
-                         const struct stat& like) {
+// Creates a temporary file beside `target`, with the mode and owner of
+// `like`, and names it in `temp`; the descriptor, or -1.
+int createTempBeside(const std::string& target, const struct stat& like, std::string& temp) {
   const auto slash = target.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-  std::string temp = (slash == std::string::npos ? std::string() : dir) + ".pkgcustomize-XXXXXX";
-  Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
-  if (fd.get() < 0) return false;
+  temp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) +
+         ".pkgcustomize-XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) {
+    temp.clear();
+    return -1;
+  }
   // Owner first: changing it can clear set-id bits that the mode then restores.
-  [[maybe_unused]] const int owned = ::fchown(fd.get(), like.st_uid, like.st_gid);
-  const bool ok = ::fchmod(fd.get(), like.st_mode & 07777) == 0 && writeAll(fd.get(), bytes) &&
-                  ::fsync(fd.get()) == 0 && fd.close() &&
-                  ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) {
+  [[maybe_unused]] const int owned = ::fchown(fd, like.st_uid, like.st_gid);
+  if (::fchmod(fd, like.st_mode & 07777) != 0) {
+    ::close(fd);
+    ::unlink(temp.c_str());
+    temp.clear();
+    return -1;
+  }
+  return fd;
+}
+
+// Flushes and closes the temporary file `fd` and renames it over `target`;
+// the temporary file is gone either way.
+bool moveTempOver(int fd, const std::string& temp, const std::string& target) {
+  const bool synced = ::fsync(fd) == 0;
+  const bool closed = ::close(fd) == 0;
+  if (!synced || !closed || ::rename(temp.c_str(), target.c_str()) != 0) {
     ::unlink(temp.c_str());
     return false;
   }
   // Make the rename itself durable.
+  const auto slash = target.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
   Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dirFd.get() >= 0) ::fsync(dirFd.get());
   return true;
+}
+
+// Copies what is left of `from` to `to`: in the kernel where it can, else
+// through a fixed-size buffer.
+bool copyContents(int from, int to) {
+  for (;;) {
+    const ssize_t copied = ::copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+    if (copied > 0) continue;
+    if (copied == 0) return true;
+    if (errno == EINTR) continue;
+    // Not between these files or on this system: the buffer takes over where it stopped.
+    if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+        errno == EBADF) {
+      break;
+    }
+    return false;
+  }
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t got = ::read(from, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    if (!writeAll(to, {buffer, static_cast<std::size_t>(got)})) return false;
+  }
 }
 
 }  // namespace
@@ -111,13 +151,23 @@ bool isReadOnly(const std::u16string& path) {
 }
 
 bool copyFile(const std::u16string& from, const std::u16string& to) {
-  const auto bytes = readFileBytes(from);
-  if (!bytes || isReadOnly(to)) return false;
-  struct stat source;
-  if (::stat(nativePath(from).c_str(), &source) != 0) return false;
-  source.st_uid = ::geteuid();
-  source.st_gid = ::getegid();
-  return writeFileAtomically(nativePath(to), *bytes, source);
+  Fd source(::open(nativePath(from).c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat info;
+  if (source.get() < 0 || ::fstat(source.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      isReadOnly(to)) {
+    return false;
+  }
+  info.st_uid = ::geteuid();
+  info.st_gid = ::getegid();
+  const std::string target = nativePath(to);
+  std::string temp;
+  Fd fd(createTempBeside(target, info, temp));
+  if (fd.get() < 0) return false;
+  if (!copyContents(source.get(), fd.get())) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  return moveTempOver(fd.release(), temp, target);
 }
 
 std::optional<std::string> readFileBytes(const std::u16string& path) {
@@ -142,13 +192,51 @@ std::optional<std::string> readFileBytes(const std::u16string& path) {
   return bytes;
 }
 
-bool replaceFileContents(const std::u16string& path, std::string_view bytes) {
+InputFile::InputFile(const std::u16string& path) {
+  Fd fd(::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat info;
+  if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+  handle_ = fd.release();
+}
+
+InputFile::~InputFile() {
+  if (isOpen()) ::close(static_cast<int>(handle_));
+}
+
+std::ptrdiff_t InputFile::read(std::span<char> buffer) {
+  if (!isOpen()) return -1;
+  for (;;) {
+    const ssize_t got = ::read(static_cast<int>(handle_), buffer.data(), buffer.size());
+    if (got >= 0 || errno != EINTR) return got;
+  }
+}
+
+FileReplacement::FileReplacement(const std::u16string& path) : path_(path) {
   const std::string native = nativePath(path);
   struct stat live;
-  if (::stat(native.c_str(), &live) != 0 || !S_ISREG(live.st_mode) || isReadOnly(path)) {
-    return false;
-  }
-  return writeFileAtomically(native, bytes, live);
+  if (::stat(native.c_str(), &live) != 0 || !S_ISREG(live.st_mode) || isReadOnly(path)) return;
+  std::string temp;
+  handle_ = createTempBeside(native, live, temp);
+  temp_ = toWide(temp);
+}
+
+FileReplacement::~FileReplacement() {
+  if (handle_ != -1) ::close(static_cast<int>(handle_));
+  if (!temp_.empty()) ::unlink(nativePath(temp_).c_str());
+}
+
+bool FileReplacement::write(std::string_view bytes) {
+  failed_ = failed_ || handle_ == -1 || !writeAll(static_cast<int>(handle_), bytes);
+  return !failed_;
+}
+
+bool FileReplacement::commit() {
+  if (failed_ || handle_ == -1) return false;
+  const int fd = static_cast<int>(handle_);
+  handle_ = -1;
+  const std::string temp = nativePath(temp_);
+  temp_.clear();  // moveTempOver removes it when it fails
+  return moveTempOver(fd, temp, nativePath(path_));
 }
 
 }  // namespace platform

@@ -34,22 +34,6 @@ class Handle {
   HANDLE handle_;
 };
 
-// Deletes a temporary file unless it was handed on.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(std::u16string path) : path_(std::move(path)) {}
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  ~TemporaryFile() {
-    if (!path_.empty()) DeleteFileW(asWide(path_.c_str()));
-  }
-  const std::u16string& path() const { return path_; }
-  void release() { path_.clear(); }
-
- private:
-  std::u16string path_;
-};
-
 DWORD attributesOf(const std::u16string& path) {
   return GetFileAttributesW(asWide(path.c_str()));
 }
@@ -125,33 +109,64 @@ std::optional<std::string> readFileBytes(const std::u16string& path) {
   return bytes;
 }
 
-bool replaceFileContents(const std::u16string& path, std::string_view bytes) {
+InputFile::InputFile(const std::u16string& path) {
+  const HANDLE file =
+      CreateFileW(asWide(path.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+}
+
+InputFile::~InputFile() {
+  if (isOpen()) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+std::ptrdiff_t InputFile::read(std::span<char> buffer) {
+  if (!isOpen()) return -1;
+  const DWORD chunk = buffer.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(buffer.size());
+  DWORD got = 0;
+  if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer.data(), chunk, &got, nullptr)) return -1;
+  return static_cast<std::ptrdiff_t>(got);
+}
+
+FileReplacement::FileReplacement(const std::u16string& path) : path_(path) {
   const DWORD attributes = attributesOf(path);
   if (attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
-    return false;
+    return;
   }
   const auto slash = path.find_last_of(u"\\/");
   const std::u16string dir = slash == std::u16string::npos ? u"." : path.substr(0, slash + 1);
   wchar_t tempName[MAX_PATH];
   // Creates the (empty) temporary file, named uniquely in the file's own folder.
-  if (GetTempFileNameW(asWide(dir.c_str()), L"pkc", 0, tempName) == 0) return false;
-  TemporaryFile temp(fromWide(tempName));
-  {
-    Handle file(CreateFileW(tempName, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid() || !writeAll(file.get(), bytes) || !FlushFileBuffers(file.get()) ||
-        !file.close()) {
-      return false;
-    }
-  }
+  if (GetTempFileNameW(asWide(dir.c_str()), L"pkc", 0, tempName) == 0) return;
+  temp_ = fromWide(tempName);
+  handle_ = reinterpret_cast<std::intptr_t>(CreateFileW(
+      tempName, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+FileReplacement::~FileReplacement() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  if (!temp_.empty()) DeleteFileW(asWide(temp_.c_str()));
+}
+
+bool FileReplacement::write(std::string_view bytes) {
+  failed_ = failed_ || handle_ == -1 || !writeAll(reinterpret_cast<HANDLE>(handle_), bytes);
+  return !failed_;
+}
+
+bool FileReplacement::commit() {
+  if (failed_ || handle_ == -1) return false;
+  Handle file(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+  if (!FlushFileBuffers(file.get()) || !file.close()) return false;
   // Keep the live file's attributes (hidden, archive, ...) on its replacement.
-  SetFileAttributesW(tempName, attributes);
-  if (!MoveFileExW(tempName, asWide(path.c_str()),
+  const DWORD attributes = attributesOf(path_);
+  if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(asWide(temp_.c_str()), attributes);
+  if (!MoveFileExW(asWide(temp_.c_str()), asWide(path_.c_str()),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return false;
   }
-  temp.release();
+  temp_.clear();
   return true;
 }
 

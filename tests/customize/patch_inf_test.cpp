@@ -29,8 +29,17 @@ struct PatchCase {
 const std::string kCif = "[Setup]\r\nInf=INSTALL.INF\r\nBar=B8DF\r\nMarket=en-us\r\n";
 const std::string kPatchedCif = "[Setup]\r\nInf=INSTALL_TR01.INF\r\nBar=1A2B\r\nMarket=de-de\r\n";
 
+// Lines enough to be read in several pieces.
+const std::string kFiller = [] {
+  std::string lines;
+  while (lines.size() < 200000) lines += "Key=a line of a long setup file\r\n";
+  return lines;
+}();
+
 const PatchCase kPatchCases[] = {
     {"CR LF file", kCif, false, u"kvsetup.cif", 0, u"TR01", true, kPatchedCif, false},
+    {"file of many pieces", kFiller + kCif, false, u"kvsetup.cif", 0, u"TR01", true,
+     kFiller + kPatchedCif, false},
     {"bare LF line ends become CR LF", "[Setup]\nInf=INSTALL.INF\nBar=B8DF\nMarket=en-us\n", false,
      u"kvsetup.cif", 0, u"TR01", true, kPatchedCif, false},
     {"final 0x1A is dropped", kCif + "\x1a", false, u"kvsetup.cif", 0, u"TR01", true, kPatchedCif,

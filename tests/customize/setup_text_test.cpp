@@ -36,9 +36,12 @@ class DecodeSetupText : public testing::TestWithParam<DecodeCase> {};
 
 TEST_P(DecodeSetupText, ReadsAsTextMode) {
   const DecodeCase& c = GetParam();
-  const SetupText decoded = decodeSetupText(c.bytes);
-  EXPECT_EQ(decoded.text, c.text);
-  EXPECT_EQ(decoded.cutShort, c.cutShort);
+  SetupDecoder decoder;
+  std::string text;
+  decodeSetupBytes(decoder, c.bytes, text);
+  finishSetupDecode(decoder, text);
+  EXPECT_EQ(text, c.text);
+  EXPECT_EQ(decoder.cutShort, c.cutShort);
 }
 
 INSTANTIATE_TEST_SUITE_P(Bytes, DecodeSetupText, testing::ValuesIn(kDecodeCases));
@@ -58,8 +61,14 @@ const EncodeCase kEncodeCases[] = {
 
 class EncodeSetupText : public testing::TestWithParam<EncodeCase> {};
 
+std::string encoded(std::string_view text) {
+  std::string bytes;
+  encodeSetupText(text, bytes);
+  return bytes;
+}
+
 TEST_P(EncodeSetupText, WritesAsTextMode) {
-  EXPECT_EQ(encodeSetupText(GetParam().text), GetParam().bytes);
+  EXPECT_EQ(encoded(GetParam().text), GetParam().bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, EncodeSetupText, testing::ValuesIn(kEncodeCases));
@@ -113,18 +122,8 @@ TEST_P(Substitutions, ReplaceFirstOccurrencesInOrder) {
     EXPECT_FALSE(patched.applied.back().found);
   } else {
     EXPECT_EQ(patched.outcome, PatchOutcome::Rewritten) << c.what;
-    EXPECT_EQ(patched.bytes, encodeSetupText(c.expected)) << c.what;
+    EXPECT_EQ(patched.bytes, encoded(c.expected)) << c.what;
   }
-}
-
-TEST(Substitutions, TellTheLineOfEachFind) {
-  const PatchedSetup patched =
-      patchSetupBytes("[Setup]\r\nMarket=en-us\r\n\r\nInf=INSTALL.INF B8DF\r\n", 0, u"TR01",
-                      u"de\nde", true, u"1A2B");
-  ASSERT_EQ(patched.outcome, PatchOutcome::Rewritten);
-  std::vector<std::size_t> lines;
-  for (const AppliedSubstitution& applied : patched.applied) lines.push_back(applied.line);
-  EXPECT_EQ(lines, (std::vector<std::size_t>{4, 4, 2}));
 }
 
 TEST(Substitutions, MissingTextErrorNamesThePosition) {
@@ -132,5 +131,72 @@ TEST(Substitutions, MissingTextErrorNamesThePosition) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, Substitutions, testing::ValuesIn(kSubstitutionCases));
+
+// The same patch fed in pieces of every size that splits a CR LF pair or a
+// searched text across two pieces, then as exactly one piece.
+struct StreamCase {
+  const char* what;
+  std::string bytes;
+  std::int32_t cmdFile;
+  std::u16string packageCode;
+  std::u16string market;
+  std::u16string barPc;
+  PatchOutcome outcome;
+  std::string expected;  // the new file, when Rewritten
+  std::string lines;     // of each substitution tried, 0 when not found
+};
+
+const StreamCase kStreamCases[] = {
+    {"every text and line end split", "[Setup]\r\nInf=INSTALL.INF\r\nBar=B8DF\r\nMarket=en-us\r\n",
+     0, u"TR01", u"de-de", u"1A\n2B", PatchOutcome::Rewritten,
+     "[Setup]\r\nInf=INSTALL_TR01.INF\r\nBar=1A\r\n2B\r\nMarket=de-de\r\n", "2 3 5"},
+    {"lone CRs and a bare LF", "a\rb\r\r\nINSTALL.INF\n", 0, u"TR01", u"", u"",
+     PatchOutcome::Rewritten, "a\rb\r\r\nINSTALL_TR01.INF\r\n", "2"},
+    {"final 0x1A", "INSTALL.INF\r\n\x1a", 0, u"TR01", u"", u"", PatchOutcome::Rewritten,
+     "INSTALL_TR01.INF\r\n", "1"},
+    {"CR before a final 0x1A", "INSTALL.INF\r\x1a", 0, u"TR01", u"", u"", PatchOutcome::Rewritten,
+     "INSTALL_TR01.INF\r", "1"},
+    {"final NUL", "INSTALL.INF\0"s, 0, u"TR01", u"", u"", PatchOutcome::Rewritten,
+     "INSTALL_TR01.INF", "1"},
+    {"a byte after a NUL", "INSTALL.INF\0x"s, 0, u"TR01", u"", u"", PatchOutcome::CutShort, "", ""},
+    {"a byte after a 0x1A", "INSTALL.INF\x1a\x1a", 0, u"TR01", u"", u"", PatchOutcome::CutShort, "",
+     ""},
+    {"the code creates the B8DF replaced", "INSTALL.INF\nB8DF\nen-us", 0, u"TRB8DF", u"de-de",
+     u"1A2B", PatchOutcome::Rewritten, "INSTALL_TR1A2B.INF\r\nB8DF\r\nde-de", "1 1 3"},
+    {"barPc completes an en-us", "B8DF-us\nen-us", 1, u"", u"de-de", u"en", PatchOutcome::Rewritten,
+     "de-de\r\nen-us", "1 1"},
+    {"the INF name only begun at the end", "x\r\nINSTALL.IN", 0, u"TR01", u"", u"",
+     PatchOutcome::TextMissing, "", "0"},
+    {"en-us only begun at the end", "B8DF\nen-u", 1, u"", u"de-de", u"1A2B",
+     PatchOutcome::TextMissing, "", "1 0"},
+};
+
+class StreamedPatch : public testing::TestWithParam<StreamCase> {};
+
+TEST_P(StreamedPatch, DoesNotDependOnThePieces) {
+  const StreamCase& c = GetParam();
+  std::vector<std::size_t> pieceSizes{1, 2, 3, 4, 5, 7, 10, 11, 12, 13, c.bytes.size()};
+  for (const std::size_t pieceSize : pieceSizes) {
+    SetupPatch patch =
+        startSetupPatch(c.cmdFile, c.packageCode, c.market, !c.barPc.empty(), c.barPc);
+    std::string out;
+    for (std::size_t at = 0; at < c.bytes.size(); at += pieceSize) {
+      if (!feedSetupPatch(patch, std::string_view(c.bytes).substr(at, pieceSize), out)) break;
+    }
+    const PatchedSetup patched = finishSetupPatch(patch, out);
+    const auto where = testing::Message() << c.what << ", pieces of " << pieceSize;
+    EXPECT_EQ(patched.outcome, c.outcome) << where;
+    if (c.outcome == PatchOutcome::Rewritten) {
+      EXPECT_EQ(out, c.expected) << where;
+    }
+    std::string lines;
+    for (const AppliedSubstitution& applied : patched.applied) {
+      lines += (lines.empty() ? "" : " ") + std::to_string(applied.line);
+    }
+    EXPECT_EQ(lines, c.lines) << where;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, StreamedPatch, testing::ValuesIn(kStreamCases));
 
 }  // namespace

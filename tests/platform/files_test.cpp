@@ -21,36 +21,50 @@ std::u16string wide(const fs::path& path) {
   return path.u16string();
 }
 
-TEST(ReplaceFileContents, ReplacesWholeAndKeepsPermissions) {
+// Writes `bytes` in two pieces through a replacement of `path` and commits it.
+bool replaceWith(const std::u16string& path, std::string_view bytes) {
+  platform::FileReplacement replacement(path);
+  replacement.write(bytes.substr(0, bytes.size() / 2));
+  replacement.write(bytes.substr(bytes.size() / 2));
+  return replacement.commit();
+}
+
+TEST(FileReplacement, ReplacesWholeAndKeepsPermissions) {
   TempDir dir;
   writeFile(dir / "live.txt", "old text");
   fs::permissions(dir / "live.txt",
                   fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   const auto permissions = fs::status(dir / "live.txt").permissions();
 
-  ASSERT_TRUE(platform::replaceFileContents(wide(dir / "live.txt"), kBinary));
+  ASSERT_TRUE(replaceWith(wide(dir / "live.txt"), kBinary));
   EXPECT_EQ(readFolder(dir.path()), (Contents{{"live.txt", kBinary}}));
   EXPECT_EQ(fs::status(dir / "live.txt").permissions(), permissions);
 }
 
-TEST(ReplaceFileContents, WorksOnRelativeNames) {
+TEST(FileReplacement, WorksOnRelativeNames) {
   TempDir dir;
   writeFile(dir / "live.txt", "old text");
   const ScopedCurrentDir inDir(dir.path());
-  ASSERT_TRUE(platform::replaceFileContents(u"live.txt", "new"));
+  ASSERT_TRUE(replaceWith(u"live.txt", "new"));
   EXPECT_EQ(readFolder(dir.path()), (Contents{{"live.txt", "new"}}));
 }
 
-TEST(ReplaceFileContents, RefusesWhatItMustNotWrite) {
+TEST(FileReplacement, RefusesWhatItMustNotWriteAndLeavesNothing) {
   TempDir dir;
   writeFile(dir / "readonly.txt", "kept");
   testing_support::setReadOnly(dir / "readonly.txt", true);
+  writeFile(dir / "uncommitted.txt", "kept");
   fs::create_directory(dir / "folder");
 
-  EXPECT_FALSE(platform::replaceFileContents(wide(dir / "readonly.txt"), "new"));
-  EXPECT_FALSE(platform::replaceFileContents(wide(dir / "missing.txt"), "new"));
-  EXPECT_FALSE(platform::replaceFileContents(wide(dir / "folder"), "new"));
-  EXPECT_EQ(readFolder(dir.path()), (Contents{{"readonly.txt", "kept"}}));
+  EXPECT_FALSE(replaceWith(wide(dir / "readonly.txt"), "new"));
+  EXPECT_FALSE(replaceWith(wide(dir / "missing.txt"), "new"));
+  EXPECT_FALSE(replaceWith(wide(dir / "folder"), "new"));
+  {
+    platform::FileReplacement dropped(wide(dir / "uncommitted.txt"));
+    EXPECT_TRUE(dropped.write("new"));
+  }
+  EXPECT_EQ(readFolder(dir.path()),
+            (Contents{{"readonly.txt", "kept"}, {"uncommitted.txt", "kept"}}));
   EXPECT_TRUE(fs::is_directory(dir / "folder"));
 }
 

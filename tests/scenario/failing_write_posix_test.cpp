@@ -29,22 +29,43 @@ class FileSizeLimit {
   rlimit saved_{};
 };
 
-TEST(FailingWrite, LeavesTheLiveFileWhole) {
-  // Bare LF line ends grow by one byte a line when written back, so the copy
-  // of the variant fits under the limit and the patched text does not.
+// Bare LF line ends grow by one byte a line when written back.
+const std::string kVariant = [] {
   std::string variant = "[Setup]\nInf=INSTALL.INF\nBar=B8DF\nMarket=en-us\n";
   while (variant.size() < 8000) variant += "filler line of the setup file\n";
-  const Folder before = with(samplePackage(), "kvsetup_o.cif", variant);
+  return variant;
+}();
 
+struct FailingWriteCase {
+  const char* what;
+  std::size_t limit;
+  std::string liveAfter;
+};
+
+const FailingWriteCase kFailingWriteCases[] = {
+    // The old live file is small enough to be patched: a run that went on
+    // after the failed copy would show.
+    {"the copy fails part-way: no patch follows", kVariant.size() / 2,
+     samplePackage()["kvsetup.cif"]},
+    {"the copy fits, the patched text does not", kVariant.size() + 100, kVariant},
+};
+
+class FailingWrite : public testing::TestWithParam<FailingWriteCase> {};
+
+TEST_P(FailingWrite, LeavesTheLiveFileWhole) {
+  const FailingWriteCase& c = GetParam();
+  const Folder before = with(samplePackage(), "kvsetup_o.cif", kVariant);
   testing_support::TempDir stubs;
   testing_support::TempDir package;
   writeFolder(package.path(), before);
   const auto command = launchCommand(stubs.path(), "TRKVpack_v2_TR0107_x.exe", false);
   {
-    const FileSizeLimit limit(variant.size() + 100);
-    EXPECT_EQ(testing_support::runProcess(command, package.path()), 0);
+    const FileSizeLimit limit(c.limit);
+    EXPECT_EQ(testing_support::runProcess(command, package.path()), 0) << c.what;
   }
-  EXPECT_EQ(readFolder(package.path()), with(before, "kvsetup.cif", variant));
+  EXPECT_EQ(readFolder(package.path()), with(before, "kvsetup.cif", c.liveAfter)) << c.what;
 }
+
+INSTANTIATE_TEST_SUITE_P(Limits, FailingWrite, testing::ValuesIn(kFailingWriteCases));
 
 }  // namespace
