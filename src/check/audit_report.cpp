@@ -71,13 +71,20 @@ std::string auditTextReport(const Audit& audit, bool withDiff) {
   if (audit.config.status != SettingsStatus::Loaded) {
     return out + "verdict        incomplete: " + narrow(settingsCause(audit.config, u"")) + "\n";
   }
+  // The line column only where the DOM gives lines.
   std::size_t width = 4;
-  for (const AuditRow& row : audit.rows) width = std::max(width, narrow(row.code).size());
-  if (!audit.rows.empty()) out += "\n" + padded("code", width) + "   line  kind  result\n";
+  bool lines = false;
   for (const AuditRow& row : audit.rows) {
-    out += padded(narrow(row.code), width) + " " +
-           padded(row.line != 0 ? std::to_string(row.line) : "", 6, true) + "  " +
-           kindName(row.cmdVariant) + "  " +
+    width = std::max(width, narrow(row.code).size());
+    lines = lines || row.line != 0;
+  }
+  if (!audit.rows.empty()) {
+    out += "\n" + padded("code", width) + (lines ? "   line" : "") + "  kind  result\n";
+  }
+  for (const AuditRow& row : audit.rows) {
+    out += padded(narrow(row.code), width) +
+           (lines ? " " + padded(row.line != 0 ? std::to_string(row.line) : "", 6, true) : "") +
+           "  " + kindName(row.cmdVariant) + "  " +
            (row.complete ? "complete" : "incomplete: " + narrow(row.cause)) + "\n";
   }
   if (!audit.findings.empty()) out += "\nfindings\n";

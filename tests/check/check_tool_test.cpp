@@ -184,6 +184,9 @@ const UsageCase kUsageCases[] = {
     {{u"--launcher="}, 2, "--launcher needs a name"},
     {{u"one", u"two"}, 2, "only one FOLDER"},
     {{u"--launcher", u"TRKVa_b_TR0107_x.exe", u"no-such-folder"}, 2, "cannot enter the folder"},
+    {{u"--all", u"no-such-folder"}, 2, "cannot enter the folder"},
+    {{u"--all", u"--launcher=TRKVa_b_TR0107_x.exe"}, 2, "--all and --launcher exclude each other"},
+    {{u"--help"}, 0, "only for the first package of each distinct outcome"},
 };
 
 class CheckToolUsage : public testing::TestWithParam<UsageCase> {};
