@@ -1,5 +1,8 @@
-// Conversion between wide text (UTF-16) and the narrow text of setup files:
-// the ANSI code page on Windows, UTF-8 elsewhere.
+// Conversion between wide text (UTF-16) and narrow text: the text of setup
+// files, and elsewhere than on Windows also file names. Narrow text is the
+// ANSI code page on Windows; elsewhere it is UTF-8, and each byte that is not
+// part of valid UTF-8 converts to one code unit U+DC80..U+DCFF and back, so
+// that any file name the system gives converts back to the same bytes.
 #pragma once
 
 #include <string>

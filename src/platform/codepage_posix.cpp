@@ -1,6 +1,9 @@
-// Narrow text is UTF-8. Unpaired surrogates become '?', the way a code page's
-// default character stands in for what it cannot hold; malformed UTF-8
-// becomes U+FFFD.
+// Narrow text is UTF-8, and file names are bytes that need not be UTF-8 at
+// all. So that every name the system gives round-trips, each byte that is not
+// part of valid UTF-8 becomes one code unit U+DC80 to U+DCFF (a lone low
+// surrogate, which no valid text holds) and turns back into that byte. Other
+// unpaired surrogates become '?', the way a code page's default character
+// stands in for what it cannot hold.
 #include "platform/codepage.h"
 
 namespace platform {
@@ -42,11 +45,24 @@ void appendUtf16(std::u16string& out, char32_t point) {
   }
 }
 
-// Decodes one UTF-8 sequence at `pos`, advancing it; U+FFFD for a malformed one.
+// The code unit that stands for a byte outside valid UTF-8, and back.
+constexpr char16_t kEscapeBase = 0xDC00;
+bool isEscapedByte(char16_t unit) {
+  return unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF;
+}
+
+// Decodes one UTF-8 sequence at `pos`, advancing it past the sequence. When
+// the bytes there are not valid UTF-8 (a stray or missing continuation byte,
+// an overlong form, a surrogate, beyond U+10FFFF), only the first byte is
+// taken, escaped.
 char32_t decodeUtf8(std::string_view text, std::size_t& pos) {
-  const auto lead = static_cast<unsigned char>(text[pos++]);
-  if (lead < 0x80) return lead;
-  int extra;
+  const auto lead = static_cast<unsigned char>(text[pos]);
+  const char32_t escaped = kEscapeBase + lead;
+  if (lead < 0x80) {
+    ++pos;
+    return lead;
+  }
+  std::size_t extra;
   char32_t point;
   char32_t minimum;
   if ((lead & 0xE0) == 0xC0) {
@@ -56,15 +72,26 @@ char32_t decodeUtf8(std::string_view text, std::size_t& pos) {
   } else if ((lead & 0xF8) == 0xF0) {
     extra = 3, point = lead & 0x07, minimum = 0x10000;
   } else {
-    return 0xFFFD;
+    ++pos;
+    return escaped;
   }
-  for (int i = 0; i < extra; ++i) {
-    if (pos >= text.size() || (static_cast<unsigned char>(text[pos]) & 0xC0) != 0x80) {
-      return 0xFFFD;
+  if (text.size() - pos <= extra) {
+    ++pos;
+    return escaped;
+  }
+  for (std::size_t i = 1; i <= extra; ++i) {
+    const auto next = static_cast<unsigned char>(text[pos + i]);
+    if ((next & 0xC0) != 0x80) {
+      ++pos;
+      return escaped;
     }
-    point = (point << 6) | (static_cast<unsigned char>(text[pos++]) & 0x3F);
+    point = (point << 6) | (next & 0x3F);
   }
-  if (point < minimum || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return 0xFFFD;
+  if (point < minimum || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
+    ++pos;
+    return escaped;
+  }
+  pos += extra + 1;
   return point;
 }
 
@@ -79,6 +106,8 @@ std::string toNarrow(std::u16string_view text) {
     if (isHighSurrogate(unit) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
       appendUtf8(out, 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[i + 1] - 0xDC00));
       ++i;
+    } else if (isEscapedByte(unit)) {
+      out += static_cast<char>(unit - kEscapeBase);
     } else if (isHighSurrogate(unit) || isLowSurrogate(unit)) {
       out += '?';
     } else {

@@ -1,0 +1,25 @@
+// A package folder whose name is not UTF-8 (Latin-1, as an old archive or a
+// Windows share can leave it) is customised like any other.
+#include <gtest/gtest.h>
+
+#include "package_folder.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace scenario;
+
+TEST(FolderName, NotUtf8IsCustomised) {
+  testing_support::TempDir stubs;
+  testing_support::TempDir parent;
+  const std::filesystem::path package = parent / "Paket caf\xe9 \xff";
+  std::filesystem::create_directory(package);
+  writeFolder(package, samplePackage());
+  const auto command = launchCommand(stubs.path(), "TRKVpack_v2_TR0107_x.exe", false);
+  EXPECT_EQ(testing_support::runProcess(command, package), 0);
+  EXPECT_EQ(readFolder(package),
+            with(samplePackage(), "kvsetup.cif",
+                 "[Setup]\r\nInf=INSTALL_TR0107.INF\r\nBar=1A2B\r\nMarket=de-de\r\n"));
+}
+
+}  // namespace
