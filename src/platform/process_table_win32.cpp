@@ -14,6 +14,11 @@ namespace platform {
 
 namespace {
 
+// The snapshot record of each ABI: its one pointer-sized field and the
+// padding that comes with it make it 556 bytes on x86 and 568 on x64.
+static_assert(sizeof(PROCESSENTRY32W) == (sizeof(void*) == 8 ? 568 : 556),
+              "PROCESSENTRY32W does not have the size of this ABI's record");
+
 struct SnapshotCloser {
   void operator()(HANDLE snapshot) const noexcept { CloseHandle(snapshot); }
 };
@@ -31,7 +36,7 @@ ProcessLookup snapshotProcesses() {
   const Snapshot snapshot(handle);
 
   PROCESSENTRY32W entry;
-  entry.dwSize = sizeof(entry);  // 556 bytes on x86, 568 on x64
+  entry.dwSize = sizeof(entry);
   if (!Process32FirstW(handle, &entry)) return {};
   auto table = std::make_shared<std::unordered_map<std::uint32_t, ProcessEntry>>();
   do {
