@@ -9,6 +9,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 using testing_support::ScopedCurrentDir;
 using testing_support::TempDir;
 using testing_support::writeFile;
@@ -56,6 +57,43 @@ std::string entityBomb() {
   return "<?xml version=\"1.0\"?>\n" + doctype + "]>\n<config>" +
          entry("TR01", "<package_type>E</package_type><market_type>&e10;</market_type>") +
          "</config>\n";
+}
+
+// An O entry for TR01 whose elements are in `ns` (an xmlns attribute or empty)
+// and named with `prefix`.
+std::string namespaced(const std::string& ns, const std::string& prefix) {
+  return "<config " + ns + "><" + prefix + "binary code=\"TR01\"><" + prefix + "package_type>O</" +
+         prefix + "package_type><" + prefix + "quil_bar_pc>1A2B</" + prefix + "quil_bar_pc><" +
+         prefix + "market_type>de-de</" + prefix + "market_type></" + prefix + "binary></config>";
+}
+
+// An E entry for TR01, market_type "de-de", gzip-compressed.
+const std::string kGzipped =
+    "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xb3\x49\xce\xcf\x4b\xcb\x4c\xb7\xb3\x49\xca"
+    "\xcc\x4b\x2c\xaa\x54\x48\xce\x4f\x49\xb5\x55\x0a\x09\x32\x30\x54\xb2\xb3\x29\x48\x4c"
+    "\xce\x4e\x4c\x4f\x8d\x2f\xa9\x2c\x48\xb5\x73\xb5\xd1\x47\xe1\xdb\xe4\x26\x16\x65\xa7"
+    "\x96\x40\x38\x29\xa9\xba\x29\xa9\x36\xfa\xc8\x42\x36\xfa\x10\x23\x81\x0c\xa8\x1d\x00"
+    "\x28\x32\x21\x29\x6c\x00\x00\x00"s;
+
+// A document with a DOCTYPE declaration and the given entries.
+std::string withDoctype(const std::string& doctype, const std::string& body) {
+  return "<?xml version=\"1.0\"?>\n<!DOCTYPE config " + doctype + ">\n<config>" + body +
+         "</config>\n";
+}
+
+const std::string kUncodedEntry =
+    "<binary><package_type>E</package_type><market_type>de-de</market_type></binary>";
+
+// `depth` elements nested around an E entry for TR01 inside `config`.
+std::string nested(int depth) {
+  std::string open;
+  std::string close;
+  for (int i = 0; i < depth; ++i) {
+    open += "<n>";
+    close += "</n>";
+  }
+  return entries(entry("TR01", "<package_type>E</package_type><market_type>" + open + "de-de" +
+                                   close + "</market_type>"));
 }
 
 struct ConfigCase {
@@ -180,6 +218,40 @@ const ConfigCase kConfigCases[] = {
      u"TR01",
      SettingsStatus::Loaded,
      {1, u"B8DF", u"d\u00e9-\u00fc"}},
+    {"windows-1252, its unassigned bytes included",
+     "<?xml version=\"1.0\" encoding=\"windows-1252\"?><config>" +
+         entry("TR01",
+               "<package_type>E</package_type>"
+               "<market_type>\x80\x81\x8d\x8f\x90\x9d\x9f\xe9</market_type>") +
+         "</config>",
+     u"TR01",
+     SettingsStatus::Loaded,
+     {1, u"B8DF", u"\u20ac\u0081\u008d\u008f\u0090\u009d\u0178\u00e9"}},
+    {"UTF-8 beyond two bytes and character references",
+     withType("O",
+              "<quil_bar_pc>\u20ac\u4e2d\U0001F600</quil_bar_pc>"
+              "<market_type>&#x20AC;&#x4E2D;&#x1F600;</market_type>"),
+     u"TR01",
+     SettingsStatus::Loaded,
+     {0, u"\u20ac\u4e2d\U0001F600", u"\u20ac\u4e2d\U0001F600"}},
+    {"gzip-compressed file", kGzipped, u"TR01", SettingsStatus::NotParsed, kDefaults},
+    {"default namespace",
+     namespaced("xmlns=\"urn:example:pkg\"", ""),
+     u"TR01",
+     SettingsStatus::Loaded,
+     {0, u"1A2B", u"de-de"}},
+    {"prefixed names are other names", namespaced("xmlns:p=\"urn:example:pkg\"", "p:"), u"TR01",
+     SettingsStatus::NoEntry, kDefaults},
+    {"internal entity",
+     withDoctype(
+         "[<!ENTITY market \"de-de\">]",
+         entry("TR01", "<package_type>E</package_type><market_type>&market;</market_type>")),
+     u"TR01",
+     SettingsStatus::Loaded,
+     {1, u"B8DF", u"de-de"}},
+    {"external DTD is not read", withDoctype("SYSTEM \"secret.dtd\"", kUncodedEntry), u"TR01",
+     SettingsStatus::NoEntry, kDefaults},
+    {"nested 200 deep", nested(200), u"TR01", SettingsStatus::Loaded, {1, u"B8DF", u"de-de"}},
     {"no config.xml", "", u"TR01", SettingsStatus::NoConfigFile, kDefaults},
     {"external entity is not read",
      "<?xml version=\"1.0\"?>\n<!DOCTYPE config [<!ENTITY secret SYSTEM \"secret.txt\">]>\n"
@@ -200,6 +272,7 @@ TEST_P(PackageSettingsLoad, FillsTheRecordAsFarAsTheEntryGoes) {
   const ConfigCase& c = GetParam();
   TempDir dir;
   writeFile(dir / "secret.txt", "SECRET");
+  writeFile(dir / "secret.dtd", "<!ATTLIST binary code CDATA \"TR01\">");  // not to be read
   if (!c.config.empty()) writeFile(dir / "config.xml", c.config);
   const ScopedCurrentDir inPackage(dir.path());
 
@@ -238,6 +311,19 @@ TEST(PackageSettingsPlaces, ReadsConfigXmlOfTheCurrentDirectoryOnly) {
   const ScopedCurrentDir inPackage(dir / "package");
   PackageSettings settings;
   EXPECT_EQ(loadPackageSettingsExplained(settings, u"TR01").status, SettingsStatus::NoConfigFile);
+}
+
+TEST(PackageSettingsPlaces, AnyFolderNameIsAFolderName) {
+  // Not a URL: "%41" stays as written and "#" starts no fragment.
+  for (const std::u16string name : {u"Paket %41", u"a#b", u"\u20ac \u4e2d\u6587 \U0001F600"}) {
+    TempDir dir;
+    fs::create_directory(dir / name);
+    writeFile(dir / name / "config.xml", kExample);
+    const ScopedCurrentDir inPackage(dir / name);
+    PackageSettings settings;
+    EXPECT_EQ(loadPackageSettingsExplained(settings, u"TR01").status, SettingsStatus::Loaded)
+        << testing::PrintToString(name);
+  }
 }
 
 TEST(PackageSettingsPlaces, ParseErrorSaysWhere) {
