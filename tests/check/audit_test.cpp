@@ -90,7 +90,7 @@ const AuditCase kAuditCases[] = {
     {"config.xml that does not parse",
      with(kPackage, "config.xml", config(entry("TR01", "<package_type>"))),
      1,
-     "config.xml cannot be parsed at line 3",
+     "config.xml cannot be parsed",
      {}},
     {"no config.xml", without(kPackage, "config.xml"), 1, "there is no config.xml", {}},
 };
