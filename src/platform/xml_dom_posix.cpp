@@ -249,8 +249,8 @@ std::vector<XmlNode> selectNodes(const XmlDocument& document, const std::u16stri
 
 std::optional<std::u16string> nodeAttribute(const XmlNode& node, const std::u16string& name) {
   if (node->node->type != XML_ELEMENT_NODE) return std::nullopt;
-  // Only attributes written in the element, as a query's @name sees them,
-  // not defaults that a DTD declares.
+  // The attributes a query's @name sees: those written in the element and the
+  // defaults that the internal DTD subset declares for it.
   const std::string wanted = toNarrow(name);
   for (xmlAttrPtr attribute = node->node->properties; attribute != nullptr;
        attribute = attribute->next) {
