@@ -61,9 +61,10 @@ const AuditCase kAuditCases[] = {
                        "<package_type>E</package_type><quil_bar_pc>1A2B</quil_bar_pc>"
                        "<market_type>\n    fr-fr\n  </market_type>") +  // 11 to 13
                  entry("TR07", "<package_type>O</package_type><market_type>de</market_type>") +
-                 entry("TR08", "<package_type>o</package_type><market_type>de </market_type>"))),
+                 entry("TR08", "<package_type>o</package_type><market_type>de </market_type>") +
+                 entry("TR|9", kE))),
      1,
-     "5 packages: 4 complete, 1 incomplete; 10 findings",
+     "5 packages: 4 complete, 1 incomplete; 11 findings",
      {{FindingKind::DuplicateCode, 4},
       {FindingKind::MissingCode, 5},
       {FindingKind::UncarriedCode, 6},
@@ -73,7 +74,8 @@ const AuditCase kAuditCases[] = {
       {FindingKind::IgnoredBarPc, 11},
       {FindingKind::BlankInValue, 11},
       {FindingKind::LooksLikeO, 15},
-      {FindingKind::BlankInValue, 15}}},
+      {FindingKind::BlankInValue, 15},
+      {FindingKind::UncarriedCode, 16}}},
     {"prepared files that fail every package of a kind",
      with(with(without(kPackage, "kvsetup_e.cif"), "kvsetup_o.cif", "Bar=B8DF\r\nMarket=en-us\r\n"),
           "kv-setup_o.cmd", "set BAR=B8DF\r\n"),
@@ -242,7 +244,7 @@ TEST(AuditJson, ReadsBackAsTheAudit) {
   EXPECT_NE(text(diffs[0]["diff"]).find("\n+Inf=INSTALL_TR01.INF\n"), std::string::npos);
 
   const auto& findings = std::get<4>(report["findings"].value);
-  ASSERT_EQ(findings.size(), 10u);
+  ASSERT_EQ(findings.size(), 11u);
   EXPECT_NE(std::find_if(findings.begin(), findings.end(),
                          [&](const Json& f) {
                            return text(f["kind"]) == "blank-in-value" &&
@@ -251,7 +253,7 @@ TEST(AuditJson, ReadsBackAsTheAudit) {
                          }),
             findings.end());
   EXPECT_EQ(std::get<double>(report["summary"]["incomplete"].value), 1);
-  EXPECT_EQ(text(report["summary"]["text"]), "5 packages: 4 complete, 1 incomplete; 10 findings");
+  EXPECT_EQ(text(report["summary"]["text"]), "5 packages: 4 complete, 1 incomplete; 11 findings");
   EXPECT_EQ(std::get<bool>(report["clean"].value), false);
 }
 
