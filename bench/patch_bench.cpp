@@ -98,8 +98,11 @@ void BM_ToolRun(benchmark::State& state) {
   timeProcess(state,
               {package.launcher.string(), testing_support::builtProgram("pkgcustomize").string()},
               package.dir.path());
-  if (testing_support::readFile(package.dir / "kvsetup.cif").find("INSTALL_TR0107.INF") ==
-      std::string::npos) {
+  // Only the start of the file: reading it whole would raise this process's
+  // resident size, which the next fork passes on.
+  std::string start(64, '\0');
+  std::ifstream(package.dir / "kvsetup.cif", std::ios::binary).read(start.data(), 64);
+  if (start.find("INSTALL_TR0107.INF") == std::string::npos) {
     state.SkipWithError("the tool did not patch the live file");
   }
 }

@@ -1,5 +1,6 @@
 #include "customize/patch_inf.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/files.h"
@@ -39,12 +40,22 @@ SetupPatch startSetupPatch(std::int32_t cmdFile, const std::u16string& packageCo
   return patch;
 }
 
-bool feedSetupPatch(SetupPatch& patch, std::string_view bytes, std::string& out) {
-  patch.text.clear();
-  decodeSetupBytes(patch.decoder, bytes, patch.text);
-  if (patch.decoder.cutShort) return false;
-  passThrough(patch, patch.text, 0, out);
-  return true;
+std::optional<std::string_view> feedSetupPatch(SetupPatch& patch, std::string_view bytes) {
+  const bool allMade = std::all_of(patch.filters.begin(), patch.filters.end(),
+                                   [](const SubstitutionFilter& filter) { return filter.found; });
+  std::string_view out;
+  if (allMade) {
+    // The rest of the file only has its line ends rewritten.
+    out = recodeSetupBytes(patch.decoder, bytes, patch.out);
+  } else {
+    patch.text.clear();
+    decodeSetupBytes(patch.decoder, bytes, patch.text);
+    patch.out.clear();
+    passThrough(patch, patch.text, 0, patch.out);
+    out = patch.out;
+  }
+  if (patch.decoder.cutShort) return std::nullopt;
+  return out;
 }
 
 PatchedSetup finishSetupPatch(SetupPatch& patch, std::string& out) {
@@ -77,7 +88,7 @@ PatchedSetup patchSetupBytes(std::string_view bytes, std::int32_t cmdFile,
                              bool substituteValues, const std::u16string& barPc) {
   SetupPatch patch = startSetupPatch(cmdFile, packageCode, market, substituteValues, barPc);
   std::string out;
-  feedSetupPatch(patch, bytes, out);
+  if (const auto piece = feedSetupPatch(patch, bytes)) out = *piece;
   PatchedSetup patched = finishSetupPatch(patch, out);
   if (patched.outcome == PatchOutcome::Rewritten) patched.bytes = std::move(out);
   return patched;
@@ -90,7 +101,6 @@ void patchInf(std::u16string setupPath, std::int32_t cmdFile, std::u16string pac
   // a missing text raises its error all the same.
   platform::FileReplacement replacement(setupPath);
   SetupPatch patch = startSetupPatch(cmdFile, packageCode, market, substituteValues, barPc);
-  std::string out;
   {
     platform::InputFile file(setupPath);
     if (!file.isOpen()) return;
@@ -99,12 +109,13 @@ void patchInf(std::u16string setupPath, std::int32_t cmdFile, std::u16string pac
       const std::ptrdiff_t got = file.read(buffer);
       if (got < 0) return;
       if (got == 0) break;
+      const auto piece = feedSetupPatch(patch, {buffer.data(), static_cast<std::size_t>(got)});
       // Bytes after a NUL or 0x1A: writing the text back would drop them.
-      if (!feedSetupPatch(patch, {buffer.data(), static_cast<std::size_t>(got)}, out)) return;
-      replacement.write(out);
-      out.clear();
+      if (!piece) return;
+      replacement.write(*piece);
     }
   }  // closed before the new file moves over it
+  std::string out;
   const PatchedSetup patched = finishSetupPatch(patch, out);
   if (patched.outcome == PatchOutcome::TextMissing) throw MissingTextError();
   // A file that cannot be written (read-only, disk full) keeps its text; the

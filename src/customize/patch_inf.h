@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,7 @@ struct SetupPatch {
   std::vector<SubstitutionFilter> filters;
   std::string text;         // the piece read
   std::string filtered[2];  // the piece as the filters pass it on
+  std::string out;          // the new file's bytes for the piece
 };
 
 // A patch making the substitutions of setupSubstitutions().
@@ -43,10 +45,10 @@ SetupPatch startSetupPatch(std::int32_t cmdFile, const std::u16string& packageCo
                            const std::u16string& market, bool substituteValues,
                            const std::u16string& barPc);
 
-// Appends the new file's bytes for the next `bytes` of the old one to `out`.
-// False once bytes follow a NUL or 0x1A: the outcome is CutShort whatever
-// comes after, and `out` is not to be written.
-bool feedSetupPatch(SetupPatch& patch, std::string_view bytes, std::string& out);
+// The new file's bytes for the next `bytes` of the old one, valid until the
+// next call (they may be `bytes` itself). nullopt once bytes follow a NUL or
+// 0x1A: the outcome is CutShort whatever comes after.
+std::optional<std::string_view> feedSetupPatch(SetupPatch& patch, std::string_view bytes);
 
 // Ends the old file: appends the new file's last bytes to `out` and tells how
 // the patch came out (the outcome and the substitutions made, no bytes).

@@ -5,13 +5,16 @@
 
 #include "platform/codepage.h"
 
-void decodeSetupBytes(SetupDecoder& decoder, std::string_view bytes, std::string& text) {
-  if (bytes.empty()) return;
+namespace {
+
+// How many of the next `bytes` belong to the text, which ends at the first
+// NUL or 0x1A byte.
+std::size_t textLength(SetupDecoder& decoder, std::string_view bytes) {
+  if (bytes.empty()) return 0;
   if (decoder.ended) {
     decoder.cutShort = true;
-    return;
+    return 0;
   }
-  // The text ends at the first NUL or 0x1A byte.
   std::size_t length = bytes.size();
   if (const void* nul = std::memchr(bytes.data(), '\0', length)) {
     length = static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data());
@@ -22,7 +25,13 @@ void decodeSetupBytes(SetupDecoder& decoder, std::string_view bytes, std::string
     decoder.ended = true;
   }
   if (decoder.ended && length + 1 < bytes.size()) decoder.cutShort = true;
+  return length;
+}
 
+}  // namespace
+
+void decodeSetupBytes(SetupDecoder& decoder, std::string_view bytes, std::string& text) {
+  const std::size_t length = textLength(decoder, bytes);
   const char* in = bytes.data();
   const char* const end = in + length;
   if (decoder.crHeld && in != end) {
@@ -54,6 +63,33 @@ void decodeSetupBytes(SetupDecoder& decoder, std::string_view bytes, std::string
 void finishSetupDecode(SetupDecoder& decoder, std::string& text) {
   if (decoder.crHeld) text += '\r';
   decoder.crHeld = false;
+}
+
+std::string_view recodeSetupBytes(SetupDecoder& decoder, std::string_view bytes,
+                                  std::string& scratch) {
+  bytes = bytes.substr(0, textLength(decoder, bytes));
+  if (bytes.empty()) return bytes;
+  scratch.clear();
+  // A CR that a decode held back goes out now, whatever follows it.
+  if (decoder.crHeld) {
+    scratch += '\r';
+    decoder.crHeld = false;
+    decoder.crPassed = true;
+  }
+  // Only an LF without a CR before it changes: most pieces pass unchanged.
+  std::size_t done = 0;
+  for (std::size_t lf = bytes.find('\n'); lf != std::string_view::npos;
+       lf = bytes.find('\n', lf + 1)) {
+    const bool afterCr = lf == 0 ? decoder.crPassed : bytes[lf - 1] == '\r';
+    if (afterCr) continue;
+    scratch.append(bytes.substr(done, lf - done));
+    scratch += '\r';
+    done = lf;
+  }
+  decoder.crPassed = bytes.back() == '\r';
+  if (done == 0 && scratch.empty()) return bytes;
+  scratch.append(bytes.substr(done));
+  return scratch;
 }
 
 void encodeSetupText(std::string_view text, std::string& bytes) {

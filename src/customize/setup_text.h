@@ -17,6 +17,7 @@ struct MissingTextError : std::out_of_range {
 // text ends at the first 0x1A or NUL byte.
 struct SetupDecoder {
   bool crHeld = false;    // the last byte seen was a CR, which an LF may follow
+  bool crPassed = false;  // recoding: the last byte passed on was a CR
   bool ended = false;     // a NUL or 0x1A ended the text
   bool cutShort = false;  // bytes follow that end: writing the text back would lose them
 };
@@ -30,6 +31,13 @@ void finishSetupDecode(SetupDecoder& decoder, std::string& text);
 // Appends the bytes that a text-mode write of `text` produces to `bytes`:
 // every LF becomes CR LF. Pieces may be encoded one by one.
 void encodeSetupText(std::string_view text, std::string& bytes);
+
+// The text-mode read and write together, for pieces of a file that no
+// substitution changes any more: the next `bytes` with a CR put before every
+// LF that lacks one, up to a NUL or 0x1A. Returns `bytes` itself when that
+// changes nothing, else the bytes made in `scratch`.
+std::string_view recodeSetupBytes(SetupDecoder& decoder, std::string_view bytes,
+                                  std::string& scratch);
 
 struct Substitution {
   std::string searched;

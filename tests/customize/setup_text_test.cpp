@@ -165,6 +165,10 @@ const StreamCase kStreamCases[] = {
      u"1A2B", PatchOutcome::Rewritten, "INSTALL_TR1A2B.INF\r\nB8DF\r\nde-de", "1 1 3"},
     {"barPc completes an en-us", "B8DF-us\nen-us", 1, u"", u"de-de", u"en", PatchOutcome::Rewritten,
      "de-de\r\nen-us", "1 1"},
+    {"line ends only", "a\rb\r\r\nc\nd\r\x1a", 1, u"", u"", u"", PatchOutcome::Rewritten,
+     "a\rb\r\r\nc\r\nd\r", ""},
+    {"line ends after the last substitution", "INSTALL.INF\nx\ry\r\n\nz\r", 0, u"TR01", u"", u"",
+     PatchOutcome::Rewritten, "INSTALL_TR01.INF\r\nx\ry\r\n\r\nz\r", "1"},
     {"the INF name only begun at the end", "x\r\nINSTALL.IN", 0, u"TR01", u"", u"",
      PatchOutcome::TextMissing, "", "0"},
     {"en-us only begun at the end", "B8DF\nen-u", 1, u"", u"de-de", u"1A2B",
@@ -181,7 +185,9 @@ TEST_P(StreamedPatch, DoesNotDependOnThePieces) {
         startSetupPatch(c.cmdFile, c.packageCode, c.market, !c.barPc.empty(), c.barPc);
     std::string out;
     for (std::size_t at = 0; at < c.bytes.size(); at += pieceSize) {
-      if (!feedSetupPatch(patch, std::string_view(c.bytes).substr(at, pieceSize), out)) break;
+      const auto piece = feedSetupPatch(patch, std::string_view(c.bytes).substr(at, pieceSize));
+      if (!piece) break;
+      out += *piece;
     }
     const PatchedSetup patched = finishSetupPatch(patch, out);
     const auto where = testing::Message() << c.what << ", pieces of " << pieceSize;
