@@ -100,8 +100,7 @@ struct Package {
 };
 
 // The findings about the values of a reachable entry.
-void checkValues(const platform::XmlNode& entry, const Package& p,
-                 std::vector<AuditFinding>& findings) {
+void checkValues(const EntryReader& read, const Package& p, std::vector<AuditFinding>& findings) {
   const auto find = [&](FindingKind kind, std::u16string text) {
     findings.push_back({kind, p.line, std::move(text), 0});
   };
@@ -111,9 +110,9 @@ void checkValues(const platform::XmlNode& entry, const Package& p,
                                         shown(value) +
                                         u": its blanks and line breaks are kept as written");
   };
-  const auto type = entryValue(entry, u"package_type");
-  const auto barPc = entryValue(entry, u"quil_bar_pc");
-  const auto market = entryValue(entry, u"market_type");
+  const auto type = read(u"package_type");
+  const auto barPc = read(u"quil_bar_pc");
+  const auto market = read(u"market_type");
 
   if (untidy(p.code)) {
     find(FindingKind::BlankInValue,
@@ -177,8 +176,15 @@ Audit auditPackages() {
     Package& p = packages.emplace_back();
     p.code = *code;
     p.line = line;
-    p.status = readEntrySettings(entry, p.settings);
-    checkValues(entry, p, findings);
+    // Each value read from the DOM once, for the settings and the findings.
+    std::map<std::u16string, std::optional<std::u16string>> values;
+    const EntryReader read = [&](const std::u16string& name) {
+      auto value = values.find(name);
+      if (value == values.end()) value = values.emplace(name, entryValue(entry, name)).first;
+      return value->second;
+    };
+    p.status = readEntrySettings(read, p.settings);
+    checkValues(read, p, findings);
   }
 
   // Entries elsewhere in the tree: below another element, or under a

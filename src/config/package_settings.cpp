@@ -5,9 +5,9 @@
 namespace {
 
 // Reads a mandatory value: its status when missing or empty, else Loaded.
-SettingsStatus readValue(const platform::XmlNode& entry, const std::u16string& name,
+SettingsStatus readValue(const EntryReader& read, const std::u16string& name,
                          SettingsStatus missing, SettingsStatus empty, std::u16string& value) {
-  auto text = entryValue(entry, name);
+  auto text = read(name);
   if (!text) return missing;
   if (text->empty()) return empty;
   value = std::move(*text);
@@ -42,21 +42,21 @@ platform::XmlDocument loadConfigDocument(SettingsLoad& load) {
   return document;
 }
 
-SettingsStatus readEntrySettings(const platform::XmlNode& entry, PackageSettings& settings) {
+SettingsStatus readEntrySettings(const EntryReader& read, PackageSettings& settings) {
   std::u16string packageType;
-  SettingsStatus status = readValue(entry, u"package_type", SettingsStatus::PackageTypeMissing,
+  SettingsStatus status = readValue(read, u"package_type", SettingsStatus::PackageTypeMissing,
                                     SettingsStatus::PackageTypeEmpty, packageType);
   if (status != SettingsStatus::Loaded) return status;
   const bool original = packageType == u"O";
   settings.useEVariant = original ? 0 : 1;
 
   if (original) {
-    status = readValue(entry, u"quil_bar_pc", SettingsStatus::BarPcMissing,
+    status = readValue(read, u"quil_bar_pc", SettingsStatus::BarPcMissing,
                        SettingsStatus::BarPcEmpty, settings.barPc);
     if (status != SettingsStatus::Loaded) return status;
   }
-  return readValue(entry, u"market_type", SettingsStatus::MarketMissing,
-                   SettingsStatus::MarketEmpty, settings.market);
+  return readValue(read, u"market_type", SettingsStatus::MarketMissing, SettingsStatus::MarketEmpty,
+                   settings.market);
 }
 
 SettingsLoad loadPackageSettingsExplained(PackageSettings& settings, std::u16string packageCode) {
@@ -72,7 +72,12 @@ SettingsLoad loadPackageSettingsExplained(PackageSettings& settings, std::u16str
   }
   const platform::XmlNode entry =
       platform::selectSingleNode(document, u"/config/binary[@code=\"" + packageCode + u"\"]");
-  load.status = entry ? readEntrySettings(entry, settings) : SettingsStatus::NoEntry;
+  if (!entry) {
+    load.status = SettingsStatus::NoEntry;
+    return load;
+  }
+  load.status = readEntrySettings(
+      [&entry](const std::u16string& name) { return entryValue(entry, name); }, settings);
   return load;
 }
 

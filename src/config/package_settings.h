@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -45,9 +46,12 @@ SettingsLoad loadPackageSettingsExplained(PackageSettings& settings, std::u16str
 // `load` saying why. COM must be initialised on this thread.
 platform::XmlDocument loadConfigDocument(SettingsLoad& load);
 
-// Fills `settings` from the `binary` entry `entry`, as the load does once it
-// has found the entry, and says where it stopped.
-SettingsStatus readEntrySettings(const platform::XmlNode& entry, PackageSettings& settings);
+// Reads the text of an entry's child element `name`, as entryValue() does.
+using EntryReader = std::function<std::optional<std::u16string>(const std::u16string& name)>;
+
+// Fills `settings` from the values of an entry that `read` gives, as the load
+// does once it has found the entry, and says where it stopped.
+SettingsStatus readEntrySettings(const EntryReader& read, PackageSettings& settings);
 
 // The text of the entry's first child element `name`, exactly as the DOM
 // gives it; nullopt when there is none or it cannot be read.

@@ -50,10 +50,10 @@ const AuditCase kAuditCases[] = {
     {"the sample", kPackage, 0, "2 packages: 2 complete, 0 incomplete; 0 findings", {}},
     {"entries no run reads, and doubtful values",
      with(kPackage, "config.xml",
-          config(entry("TR01", kO) + entry("TR01", kE) +                  // lines 3, 4
-                 "  <binary><package_type>E</package_type></binary>\n" +  // 5
-                 entry("tr02", kE) + entry("TR_3", kE) +                  // 6, 7
-                 "  <group>" + entry("TR04", kE) + "  </group>\n" +       // 8, 9
+          config(entry("TR01", kO) + entry("TR01", "<package_type>E</package_type>") +  // 3, 4
+                 "  <binary><package_type>E</package_type></binary>\n" +                // 5
+                 entry("tr02", kE) + entry("TR_3", kE) +                                // 6, 7
+                 "  <group>" + entry("TR04", kE) + "  </group>\n" +                     // 8, 9
                  entry("TR05",
                        "<package_type> O</package_type><quil_bar_pc>1A2B</quil_bar_pc>"
                        "<market_type>de</market_type>") +  // 10
