@@ -10,8 +10,6 @@ namespace {
 using namespace scenario;
 using testing_support::TempDir;
 
-const std::string kLauncher = "TRKVpack_v2_TR0107_x.exe";
-
 const std::string kCifOPatched =
     "[Setup]\r\nInf=INSTALL_TR0107.INF\r\nBar=1A2B\r\nMarket=de-de\r\n";
 const std::string kLiveCifNamed0107 =
@@ -19,139 +17,68 @@ const std::string kLiveCifNamed0107 =
 const std::string kCmdOPatched =
     "@echo off\r\nset BAR=1A2B\r\nset MARKET=de-de\r\nsetup /i INSTALL.INF\r\n";
 
+// Launchers of the sample's two packages: the .cif kind (x) and the .cmd kind (xl).
+const std::string kO = "TRKVpack_v2_TR0107_x.exe";
+const std::string kOCmd = "TRKVpack_v2_TR0107_xl.exe";
+const std::string kECmd = "TRKVpack_v2_TR0200_l.exe";
+
 struct Scenario {
   const char* what;
   std::string launcherName;  // empty: no launcher above the tool
-  bool throughIntermediate;
-  std::vector<std::string> arguments;
   Folder before;
-  std::vector<std::string> readOnly;
   Folder after;
+  bool throughIntermediate = false;
+  std::vector<std::string> readOnly = {};
+  std::vector<std::string> arguments = {};
 };
 
 const Folder kPackage = samplePackage();
+const Folder kOPatched = with(kPackage, "kvsetup.cif", kCifOPatched);
+const Folder kNoLiveCif = without(kPackage, "kvsetup.cif");
+const Folder kCifNamed = with(kPackage, "kvsetup.cif", kLiveCifNamed0107);
+const Folder kCifNamed0200 = with(kPackage, "kvsetup.cif", "Inf=INSTALL_TR0200.INF\r\n");
+const std::string kOddLineEnds = "[Setup]\nInf=INSTALL.INF\r\nBar=B8DF\nMarket=en-us\r\n\x1a";
+const std::string kNoMarket = "Inf=INSTALL.INF\r\nBar=B8DF\r\n";
+const std::string kCmdE = "@echo off\r\nsetup /i INSTALL.INF /e\r\n";
 
+// The first two rows are the typical run, started directly and through an
+// intermediate process (the x86 stage of script/test runs just these two when
+// short of time).
 const Scenario kScenarios[] = {
-    {"typical run",
-     kLauncher,
-     false,
-     {},
-     kPackage,
-     {},
-     with(kPackage, "kvsetup.cif", kCifOPatched)},
-    {"typical run through an intermediate process",
-     kLauncher,
-     true,
-     {},
-     kPackage,
-     {},
-     with(kPackage, "kvsetup.cif", kCifOPatched)},
-    {"arguments are ignored",
-     kLauncher,
-     false,
-     {"--help", "/?", "TRKVother_v1_TR0200_l.exe"},
-     kPackage,
-     {},
-     with(kPackage, "kvsetup.cif", kCifOPatched)},
-    {"cif, e variant",
-     "TRKVpack_v2_TR0200_x.exe",
-     false,
-     {},
-     kPackage,
-     {},
+    {"typical run", kO, kPackage, kOPatched},
+    {"typical run through an intermediate process", kO, kPackage, kOPatched, true},
+    {"arguments are ignored", kO, kPackage, kOPatched, false, {}, {"--help", "/?", kECmd}},
+    {"cif, e variant", "TRKVpack_v2_TR0200_x.exe", kPackage,
      with(kPackage, "kvsetup.cif", "[Setup]\r\nInf=INSTALL_TR0200.INF\r\nEdition=E\r\n")},
-    {"cmd, o variant",
-     "TRKVpack_v2_TR0107_xl.exe",
-     false,
-     {},
-     kPackage,
-     {},
-     with(with(kPackage, "kv-setup.cmd", kCmdOPatched), "kvsetup.cif", kLiveCifNamed0107)},
-    {"cmd, e variant",
-     "TRKVpack_v2_TR0200_L.exe",
-     true,
-     {},
-     kPackage,
-     {},
-     with(with(kPackage, "kv-setup.cmd", "@echo off\r\nsetup /i INSTALL.INF /e\r\n"), "kvsetup.cif",
-          "[Setup]\r\nInf=INSTALL_TR0200.INF\r\nBar=B8DF\r\nMarket=en-us\r\n")},
-    {"cmd run without a live cif still gets its values",
-     "TRKVpack_v2_TR0107_xl.exe",
-     false,
-     {},
-     without(kPackage, "kvsetup.cif"),
-     {},
-     with(without(kPackage, "kvsetup.cif"), "kv-setup.cmd", kCmdOPatched)},
-    {"no launcher above the tool", "", true, {}, kPackage, {}, kPackage},
-    {"launcher name without a code", "TRKVpack_v2_tr0107_x.exe", false, {}, kPackage, {}, kPackage},
-    {"no entry in config.xml", "TRKVpack_v2_TR0999_x.exe", false, {}, kPackage, {}, kPackage},
-    {"no config.xml",
-     kLauncher,
-     false,
-     {},
-     without(kPackage, "config.xml"),
-     {},
-     without(kPackage, "config.xml")},
-    {"missing variant",
-     "TRKVpack_v2_TR0200_l.exe",
-     false,
-     {},
-     without(kPackage, "kv-setup_e.cmd"),
-     {},
+    {"cmd, o variant", kOCmd, kPackage, with(kCifNamed, "kv-setup.cmd", kCmdOPatched)},
+    {"cmd, e variant", "TRKVpack_v2_TR0200_L.exe", kPackage,
+     with(with(kPackage, "kv-setup.cmd", kCmdE), "kvsetup.cif",
+          "[Setup]\r\nInf=INSTALL_TR0200.INF\r\nBar=B8DF\r\nMarket=en-us\r\n"),
+     true},
+    {"cmd run without a live cif still gets its values", kOCmd, kNoLiveCif,
+     with(kNoLiveCif, "kv-setup.cmd", kCmdOPatched)},
+    {"no launcher above the tool", "", kPackage, kPackage, true},
+    {"launcher name without a code", "TRKVpack_v2_tr0107_x.exe", kPackage, kPackage},
+    {"no entry in config.xml", "TRKVpack_v2_TR0999_x.exe", kPackage, kPackage},
+    {"no config.xml", kO, without(kPackage, "config.xml"), without(kPackage, "config.xml")},
+    {"missing variant", kECmd, without(kPackage, "kv-setup_e.cmd"),
      without(kPackage, "kv-setup_e.cmd")},
-    {"live file already patched is copied and patched anew",
-     kLauncher,
-     false,
-     {},
-     with(kPackage, "kvsetup.cif", kCifOPatched),
-     {},
-     with(kPackage, "kvsetup.cif", kCifOPatched)},
-    {"variant lacking en-us is copied, not patched",
-     kLauncher,
-     false,
-     {},
-     with(kPackage, "kvsetup_o.cif", "Inf=INSTALL.INF\r\nBar=B8DF\r\n"),
-     {},
-     with(with(kPackage, "kvsetup_o.cif", "Inf=INSTALL.INF\r\nBar=B8DF\r\n"), "kvsetup.cif",
-          "Inf=INSTALL.INF\r\nBar=B8DF\r\n")},
-    {"bare LF, CR LF and a final 0x1A",
-     kLauncher,
-     false,
-     {},
-     with(kPackage, "kvsetup_o.cif", "[Setup]\nInf=INSTALL.INF\r\nBar=B8DF\nMarket=en-us\r\n\x1a"),
-     {},
-     with(with(kPackage, "kvsetup_o.cif",
-               "[Setup]\nInf=INSTALL.INF\r\nBar=B8DF\nMarket=en-us\r\n\x1a"),
-          "kvsetup.cif", kCifOPatched)},
-    {"read-only live file is not replaced",
-     kLauncher,
-     false,
-     {},
-     kPackage,
-     {"kvsetup.cif"},
-     kPackage},
+    {"live file already patched is copied and patched anew", kO, kOPatched, kOPatched},
+    {"variant lacking en-us is copied, not patched", kO, with(kPackage, "kvsetup_o.cif", kNoMarket),
+     with(with(kPackage, "kvsetup_o.cif", kNoMarket), "kvsetup.cif", kNoMarket)},
+    {"bare LF, CR LF and a final 0x1A", kO, with(kPackage, "kvsetup_o.cif", kOddLineEnds),
+     with(with(kPackage, "kvsetup_o.cif", kOddLineEnds), "kvsetup.cif", kCifOPatched)},
+    {"read-only live file is not replaced", kO, kPackage, kPackage, false, {"kvsetup.cif"}},
     {"read-only live cif beside a cmd run",
-     "TRKVpack_v2_TR0107_xl.exe",
-     false,
-     {},
+     kOCmd,
      kPackage,
-     {"kvsetup.cif"},
-     with(kPackage, "kv-setup.cmd", kCmdOPatched)},
-    {"second run of a cmd package",
-     "TRKVpack_v2_TR0107_xl.exe",
+     with(kPackage, "kv-setup.cmd", kCmdOPatched),
      false,
-     {},
-     with(with(kPackage, "kvsetup.cif", kLiveCifNamed0107), "kv-setup.cmd", kCmdOPatched),
-     {},
-     with(with(kPackage, "kvsetup.cif", kLiveCifNamed0107), "kv-setup.cmd", kCmdOPatched)},
-    {"second run of an e cmd package keeps the copy",
-     "TRKVpack_v2_TR0200_l.exe",
-     false,
-     {},
-     with(kPackage, "kvsetup.cif", "Inf=INSTALL_TR0200.INF\r\n"),
-     {},
-     with(with(kPackage, "kvsetup.cif", "Inf=INSTALL_TR0200.INF\r\n"), "kv-setup.cmd",
-          "@echo off\r\nsetup /i INSTALL.INF /e\r\n")},
+     {"kvsetup.cif"}},
+    {"second run of a cmd package", kOCmd, with(kCifNamed, "kv-setup.cmd", kCmdOPatched),
+     with(kCifNamed, "kv-setup.cmd", kCmdOPatched)},
+    {"second run of an e cmd package keeps the copy", kECmd, kCifNamed0200,
+     with(kCifNamed0200, "kv-setup.cmd", kCmdE)},
 };
 
 class ToolRun : public testing::TestWithParam<Scenario> {};
