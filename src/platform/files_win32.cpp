@@ -48,6 +48,16 @@ bool writeAll(HANDLE file, std::string_view bytes) {
   return true;
 }
 
+// Creates an empty temporary file, named uniquely in the folder of `path`;
+// empty when it cannot.
+std::u16string createTempBeside(const std::u16string& path) {
+  const auto slash = path.find_last_of(u"\\/");
+  const std::u16string dir = slash == std::u16string::npos ? u"." : path.substr(0, slash + 1);
+  wchar_t tempName[MAX_PATH];
+  if (GetTempFileNameW(asWide(dir.c_str()), L"pkc", 0, tempName) == 0) return {};
+  return fromWide(tempName);
+}
+
 }  // namespace
 
 std::optional<std::u16string> currentDirectory() {
@@ -83,7 +93,17 @@ bool copyFile(const std::u16string& from, const std::u16string& to) {
   // Windows refuses to replace a read-only file; say so here as well, since
   // not every Win32 implementation enforces it (Wine running as root does not).
   if (isReadOnly(to)) return false;
-  return CopyFileW(asWide(from.c_str()), asWide(to.c_str()), FALSE) != 0;
+  // Copied beside the target and moved over it in one step, so that a copy
+  // that fails part-way (a full disk) leaves the target as it was.
+  const std::u16string temp = createTempBeside(to);
+  if (temp.empty()) return false;
+  if (CopyFileW(asWide(from.c_str()), asWide(temp.c_str()), FALSE) &&
+      MoveFileExW(asWide(temp.c_str()), asWide(to.c_str()),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  DeleteFileW(asWide(temp.c_str()));
+  return false;
 }
 
 std::optional<std::string> readFileBytes(const std::u16string& path) {
@@ -134,14 +154,11 @@ FileReplacement::FileReplacement(const std::u16string& path) : path_(path) {
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
     return;
   }
-  const auto slash = path.find_last_of(u"\\/");
-  const std::u16string dir = slash == std::u16string::npos ? u"." : path.substr(0, slash + 1);
-  wchar_t tempName[MAX_PATH];
-  // Creates the (empty) temporary file, named uniquely in the file's own folder.
-  if (GetTempFileNameW(asWide(dir.c_str()), L"pkc", 0, tempName) == 0) return;
-  temp_ = fromWide(tempName);
-  handle_ = reinterpret_cast<std::intptr_t>(CreateFileW(
-      tempName, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  temp_ = createTempBeside(path);
+  if (temp_.empty()) return;
+  handle_ = reinterpret_cast<std::intptr_t>(CreateFileW(asWide(temp_.c_str()), GENERIC_WRITE, 0,
+                                                        nullptr, TRUNCATE_EXISTING,
+                                                        FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 FileReplacement::~FileReplacement() {
