@@ -12,53 +12,45 @@ namespace fs = std::filesystem;
 using testing_support::builtProgram;
 using testing_support::TempDir;
 
+// The walk starts at the tool's own id, 30.
 struct WalkCase {
   const char* what;
-  std::uint32_t selfId;
   std::map<std::uint32_t, platform::ProcessEntry> processes;
   std::u16string expected;
 };
 
 const WalkCase kWalkCases[] = {
     {"launcher is the parent",
-     30,
      {{30, {20, u"pkgcustomize.exe"}}, {20, {10, u"TRKVa_b_TR01_x.exe"}}},
      u"TRKVa_b_TR01_x.exe"},
     {"through an intermediate process",
-     30,
      {{30, {25, u"pkgcustomize.exe"}},
       {25, {20, u"cmd.exe"}},
       {20, {10, u"TRKVa_b_TR01_x.exe"}},
       {10, {4, u"explorer.exe"}}},
      u"TRKVa_b_TR01_x.exe"},
     {"the tool's own name counts",
-     30,
      {{30, {20, u"TRKVself.exe"}}, {20, {10, u"TRKVparent.exe"}}},
      u"TRKVself.exe"},
-    {"exactly the prefix", 30, {{30, {20, u"TRKV"}}}, u"TRKV"},
+    {"exactly the prefix", {{30, {20, u"TRKV"}}}, u"TRKV"},
     {"lower-case prefix passed over",
-     30,
      {{30, {20, u"tool.exe"}}, {20, {15, u"trkvA_b_TR01.exe"}}, {15, {10, u"TRKVb_c_TR02.exe"}}},
      u"TRKVb_c_TR02.exe"},
     {"explorer.exe stops the walk",
-     30,
      {{30, {20, u"tool.exe"}}, {20, {10, u"explorer.exe"}}, {10, {5, u"TRKVa_b_TR01.exe"}}},
      u"explorer.exe"},
     {"Explorer.exe does not stop it",
-     30,
      {{30, {20, u"tool.exe"}}, {20, {10, u"Explorer.exe"}}, {10, {5, u"TRKVa_b_TR01.exe"}}},
      u"TRKVa_b_TR01.exe"},
     {"parent id 0 stops the walk",
-     30,
      {{30, {20, u"tool.exe"}}, {20, {0, u"init"}}, {0, {0, u"TRKVidle"}}},
      u"init"},
-    {"parent has ended", 30, {{30, {20, u"tool.exe"}}}, u"tool.exe"},
-    {"own id missing", 30, {{20, {10, u"TRKVa_b_TR01.exe"}}}, u""},
+    {"parent has ended", {{30, {20, u"tool.exe"}}}, u"tool.exe"},
+    {"own id missing", {{20, {10, u"TRKVa_b_TR01.exe"}}}, u""},
     {"a loop of ids",
-     30,
      {{30, {20, u"tool.exe"}}, {20, {25, u"a.exe"}}, {25, {20, u"b.exe"}}},
      u"b.exe"},
-    {"a process that is its own parent", 30, {{30, {30, u"tool.exe"}}}, u"tool.exe"},
+    {"a process that is its own parent", {{30, {30, u"tool.exe"}}}, u"tool.exe"},
 };
 
 class LauncherWalk : public testing::TestWithParam<WalkCase> {};
@@ -71,7 +63,7 @@ TEST_P(LauncherWalk, FindsTheExpectedName) {
     if (found == c.processes.end()) return std::nullopt;
     return found->second;
   };
-  EXPECT_EQ(findLauncherName(c.selfId, lookup), c.expected) << c.what;
+  EXPECT_EQ(findLauncherName(30, lookup), c.expected) << c.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(ProcessTables, LauncherWalk, testing::ValuesIn(kWalkCases));
