@@ -10,14 +10,6 @@ namespace check {
 
 namespace {
 
-std::u16string quoted(const std::u16string& text) {
-  return u"\"" + text + u"\"";
-}
-
-std::u16string number(long value) {
-  return platform::toWide(std::to_string(value));
-}
-
 // A value in quotes, its line breaks and tabs shown as \n, \r and \t.
 std::u16string shown(const std::u16string& value) {
   std::u16string text = u"\"";

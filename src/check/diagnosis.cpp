@@ -10,14 +10,6 @@ namespace check {
 
 namespace {
 
-std::u16string quoted(const std::u16string& text) {
-  return u"\"" + text + u"\"";
-}
-
-std::u16string number(long value) {
-  return platform::toWide(std::to_string(value));
-}
-
 // A parser message on one line, without its trailing line break.
 std::u16string oneLine(std::u16string text) {
   for (char16_t& unit : text) {
@@ -53,6 +45,14 @@ const FolderFile& folderFile(FolderFiles& files, const std::u16string& name) {
 }
 
 }  // namespace
+
+std::u16string quoted(const std::u16string& text) {
+  return u"\"" + text + u"\"";
+}
+
+std::u16string number(long value) {
+  return platform::toWide(std::to_string(value));
+}
 
 std::u16string settingsCause(const SettingsLoad& load, const std::u16string& code) {
   const std::u16string entry = u"the entry " + quoted(code);

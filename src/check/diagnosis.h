@@ -86,4 +86,10 @@ Diagnosis diagnosePackage(const std::u16string& launcherName, bool launcherGiven
 // Why a settings load that stopped short did, in one line.
 std::u16string settingsCause(const SettingsLoad& load, const std::u16string& code);
 
+// `text` in double quotes, as causes and findings show names and codes.
+std::u16string quoted(const std::u16string& text);
+
+// `value` in decimal digits.
+std::u16string number(long value);
+
 }  // namespace check
