@@ -166,16 +166,25 @@ void nameAllAsWritten(xmlNodePtr first) {
   }
 }
 
-XmlNode select(xmlDocPtr document, xmlNodePtr context, const std::u16string& query) {
+using XPathResult = std::unique_ptr<xmlXPathObject, XPathObjectFree>;
+
+// The nodes that `query` selects from `context`, in document order; null or
+// empty when none.
+XPathResult evaluate(xmlDocPtr document, xmlNodePtr context, const std::u16string& query) {
   silenceLibxml();
   const std::unique_ptr<xmlXPathContext, XPathContextFree> xpath(xmlXPathNewContext(document));
   if (!xpath) return nullptr;
   xpath->node = context;
-  const std::unique_ptr<xmlXPathObject, XPathObjectFree> result(
-      xmlXPathEvalExpression(xmlText(toNarrow(query)), xpath.get()));
+  XPathResult result(xmlXPathEvalExpression(xmlText(toNarrow(query)), xpath.get()));
   if (!result || result->type != XPATH_NODESET || xmlXPathNodeSetIsEmpty(result->nodesetval)) {
     return nullptr;
   }
+  return result;
+}
+
+XmlNode select(xmlDocPtr document, xmlNodePtr context, const std::u16string& query) {
+  const XPathResult result = evaluate(document, context, query);
+  if (!result) return nullptr;
   return XmlNode(new XmlNodeImpl{result->nodesetval->nodeTab[0]});
 }
 
@@ -230,16 +239,10 @@ std::optional<std::u16string> nodeText(const XmlNode& node) {
 }
 
 std::vector<XmlNode> selectNodes(const XmlDocument& document, const std::u16string& query) {
-  silenceLibxml();
   std::vector<XmlNode> nodes;
-  const std::unique_ptr<xmlXPathContext, XPathContextFree> xpath(
-      xmlXPathNewContext(document->document));
-  if (!xpath) return nodes;
-  const std::unique_ptr<xmlXPathObject, XPathObjectFree> result(
-      xmlXPathEvalExpression(xmlText(toNarrow(query)), xpath.get()));
-  if (!result || result->type != XPATH_NODESET || xmlXPathNodeSetIsEmpty(result->nodesetval)) {
-    return nodes;
-  }
+  const XPathResult result =
+      evaluate(document->document, reinterpret_cast<xmlNodePtr>(document->document), query);
+  if (!result) return nodes;
   // XPath node sets come sorted in document order.
   for (int i = 0; i < result->nodesetval->nodeNr; ++i) {
     nodes.emplace_back(new XmlNodeImpl{result->nodesetval->nodeTab[i]});
