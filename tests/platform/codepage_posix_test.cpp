@@ -44,4 +44,12 @@ TEST(Utf8, SurrogatesThatStandForNoByteBecomeADefaultCharacter) {
   EXPECT_EQ(platform::toNarrow(u"\xd800 \xdbff \xdc7f \xdd00 \xdfff"), "? ? ? ? ?");
 }
 
+// A conversion reads its text up to the end of the view or its first NUL,
+// never beyond.
+TEST(Utf8, StopsAtTheEndOfTheText) {
+  EXPECT_EQ(platform::toNarrow(std::u16string_view(u"a\xd800\xdc00", 2)), "a?");
+  EXPECT_EQ(platform::toWide(std::string_view("x\xe2\x82\xac", 3)), u"x\xdce2\xdc82");
+  EXPECT_EQ(platform::toWide(std::string_view("ab\0cd", 5)), u"ab");
+}
+
 }  // namespace
