@@ -10,13 +10,12 @@ namespace {
 // The size of the pieces a setup file is read in.
 constexpr std::size_t kPieceSize = 64 * 1024;
 
-// Passes `text` through the filters from `first` on and appends its encoded
-// bytes to `out`. A filter that has made its substitution holds nothing back
-// and passes everything on unchanged, so it is skipped.
-void passThrough(SetupPatch& patch, std::string_view text, std::size_t first, std::string& out) {
+// Passes `text` through the filters and appends its encoded bytes to `out`.
+// A filter that has made its substitution holds nothing back and passes
+// everything on unchanged, so it is skipped.
+void passThrough(SetupPatch& patch, std::string_view text, std::string& out) {
   std::size_t next = 0;
-  for (std::size_t i = first; i < patch.filters.size(); ++i) {
-    SubstitutionFilter& filter = patch.filters[i];
+  for (SubstitutionFilter& filter : patch.filters) {
     if (filter.found) continue;
     std::string& filtered = patch.filtered[next];
     next ^= 1;
@@ -51,7 +50,7 @@ std::optional<std::string_view> feedSetupPatch(SetupPatch& patch, std::string_vi
     patch.text.clear();
     decodeSetupBytes(patch.decoder, bytes, patch.text);
     patch.out.clear();
-    passThrough(patch, patch.text, 0, patch.out);
+    passThrough(patch, patch.text, patch.out);
     out = patch.out;
   }
   if (patch.decoder.cutShort) return std::nullopt;
@@ -66,13 +65,9 @@ PatchedSetup finishSetupPatch(SetupPatch& patch, std::string& out) {
   }
   patch.text.clear();
   finishSetupDecode(patch.decoder, patch.text);
-  passThrough(patch, patch.text, 0, out);
-  // Each filter lets go of what it held back, which the later ones then see.
-  for (std::size_t i = 0; i < patch.filters.size(); ++i) {
-    patch.text.clear();
-    finishSetupFilter(patch.filters[i], patch.text);
-    passThrough(patch, patch.text, i + 1, out);
-  }
+  passThrough(patch, patch.text, out);
+  // Nothing else is left to pass on: a filter that has made its substitution
+  // holds nothing back, and one that has not makes the patch fail.
   for (SubstitutionFilter& filter : patch.filters) {
     patched.applied.push_back({std::move(filter.substitution), filter.found, filter.line});
     if (!filter.found) {

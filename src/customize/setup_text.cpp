@@ -206,9 +206,3 @@ void filterSetupText(SubstitutionFilter& filter, std::string_view text, std::str
     passAllBut(filter, text, keep, out);
   }
 }
-
-void finishSetupFilter(SubstitutionFilter& filter, std::string& out) {
-  if (filter.held.empty()) return;
-  passOn(filter, filter.held, out);
-  filter.held.clear();
-}

@@ -67,6 +67,3 @@ struct SubstitutionFilter {
 
 // Appends what the filter passes on of the next piece of `text` to `out`.
 void filterSetupText(SubstitutionFilter& filter, std::string_view text, std::string& out);
-
-// Ends the text: appends the bytes the filter still holds to `out`.
-void finishSetupFilter(SubstitutionFilter& filter, std::string& out);
