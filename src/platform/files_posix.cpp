@@ -41,6 +41,12 @@ std::string nativePath(const std::u16string& path) {
   return toNarrow(path);
 }
 
+// Opens `path` for reading without waiting: a FIFO with no writer would block
+// the open until one comes. Reading a regular file does not care.
+int openForReading(const std::u16string& path) {
+  return ::open(nativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+}
+
 bool writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
@@ -151,7 +157,7 @@ bool isReadOnly(const std::u16string& path) {
 }
 
 bool copyFile(const std::u16string& from, const std::u16string& to) {
-  Fd source(::open(nativePath(from).c_str(), O_RDONLY | O_CLOEXEC));
+  Fd source(openForReading(from));
   struct stat info;
   if (source.get() < 0 || ::fstat(source.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
       isReadOnly(to)) {
@@ -171,7 +177,7 @@ bool copyFile(const std::u16string& from, const std::u16string& to) {
 }
 
 std::optional<std::string> readFileBytes(const std::u16string& path) {
-  Fd fd(::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+  Fd fd(openForReading(path));
   if (fd.get() < 0) return std::nullopt;
   struct stat info;
   if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
@@ -193,7 +199,7 @@ std::optional<std::string> readFileBytes(const std::u16string& path) {
 }
 
 InputFile::InputFile(const std::u16string& path) {
-  Fd fd(::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+  Fd fd(openForReading(path));
   struct stat info;
   if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return;
   handle_ = fd.release();

@@ -4,13 +4,7 @@
 
 #include <map>
 
-#include "test_support.h"
-
 namespace {
-
-namespace fs = std::filesystem;
-using testing_support::builtProgram;
-using testing_support::TempDir;
 
 // The walk starts at the tool's own id, 30.
 struct WalkCase {
@@ -67,38 +61,5 @@ TEST_P(LauncherWalk, FindsTheExpectedName) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ProcessTables, LauncherWalk, testing::ValuesIn(kWalkCases));
-
-// A launcher stub copied under a launcher's name starts the probe, directly or
-// through an intermediate process; the probe must see the stub's name.
-TEST(LauncherProcess, ProbeFindsTheRealLauncher) {
-  const std::string launcherName = "TRKVpack_v2_TR0107_x.exe";
-  for (const bool throughIntermediate : {false, true}) {
-    SCOPED_TRACE(throughIntermediate ? "through an intermediate process" : "directly");
-    TempDir dir;
-    const fs::path launcher = dir / launcherName;
-    const fs::path intermediate = dir / ("intermediate" + std::string(testing_support::kExeSuffix));
-    fs::copy_file(builtProgram("launcher_stub"), launcher);
-    fs::copy_file(builtProgram("launcher_stub"), intermediate);
-    const fs::path output = dir / "seen.txt";
-
-    std::vector<fs::path> argv{launcher};
-    if (throughIntermediate) argv.push_back(intermediate);
-    argv.push_back(builtProgram("launcher_probe"));
-    argv.push_back(output);
-    ASSERT_EQ(testing_support::runProcess(argv, dir.path()), 0);
-    EXPECT_EQ(testing_support::readFile(output), launcherName);
-  }
-}
-
-// Without a launcher above it the walk ends at the top of the chain, with
-// the name of a process that is not a launcher.
-TEST(LauncherProcess, WithoutLauncherTheWalkEndsAtTheTop) {
-  TempDir dir;
-  const fs::path output = dir / "seen.txt";
-  ASSERT_EQ(testing_support::runProcess({builtProgram("launcher_probe"), output}, dir.path()), 0);
-  const std::string seen = testing_support::readFile(output);
-  EXPECT_FALSE(seen.empty());
-  EXPECT_FALSE(seen.starts_with("TRKV")) << seen;
-}
 
 }  // namespace
