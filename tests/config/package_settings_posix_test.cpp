@@ -1,6 +1,7 @@
 // What the settings load gives here and not under Wine, whose XML DOM differs
 // from the Windows one in these points: parse errors with their position, the
 // parser's depth limit, and attribute defaults of the internal DTD subset.
+// And a current directory that has been removed, which Windows does not allow.
 #include <gtest/gtest.h>
 
 #include "config/package_settings.h"
@@ -66,6 +67,17 @@ TEST(PackageSettingsDtd, AttributeDefaultOfTheInternalSubsetCounts) {
                                    settings);
   EXPECT_EQ(load.status, SettingsStatus::Loaded);
   EXPECT_EQ(settings.market, u"de-de");
+}
+
+// The package folder removed under the running tool: there is no config.xml to name.
+TEST(PackageSettingsPlaces, RemovedCurrentDirectoryIsNoPlace) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "package");
+  const ScopedCurrentDir inPackage(dir / "package");
+  std::filesystem::remove(dir / "package");
+  PackageSettings settings;
+  EXPECT_EQ(loadPackageSettingsExplained(settings, u"TR01").status,
+            SettingsStatus::NoCurrentDirectory);
 }
 
 }  // namespace

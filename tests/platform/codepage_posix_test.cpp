@@ -12,7 +12,7 @@ struct Utf8Case {
 };
 
 const Utf8Case kLossless[] = {
-    {u"\u07ff\u0800", "\xdf\xbf\xe0\xa0\x80"},
+    {u"\u007f\u0080\u07ff\u0800", "\x7f\xc2\x80\xdf\xbf\xe0\xa0\x80"},
     {u"\u20ac \u4e2d\u6587", "\xe2\x82\xac \xe4\xb8\xad\xe6\x96\x87"},
     {u"\ud7ff\ue000\uffff", "\xed\x9f\xbf\xee\x80\x80\xef\xbf\xbf"},
     {u"\U0001F600\U00010000\U0010FFFF", "\xf0\x9f\x98\x80\xf0\x90\x80\x80\xf4\x8f\xbf\xbf"},

@@ -11,24 +11,6 @@ namespace {
 
 using namespace scenario;
 
-// Lowers this process's file size limit, which the programs it starts
-// inherit, until the end of the scope.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &saved_);
-    rlimit lowered = saved_;
-    lowered.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &lowered);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-  ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &saved_); }
-
- private:
-  rlimit saved_{};
-};
-
 // Bare LF line ends grow by one byte a line when written back.
 const std::string kVariant = [] {
   std::string variant = "[Setup]\nInf=INSTALL.INF\nBar=B8DF\nMarket=en-us\n";
@@ -58,11 +40,16 @@ TEST_P(FailingWrite, LeavesTheLiveFileWhole) {
   testing_support::TempDir stubs;
   testing_support::TempDir package;
   writeFolder(package.path(), before);
-  const auto command = launchCommand(stubs.path(), "TRKVpack_v2_TR0107_x.exe", false);
-  {
-    const FileSizeLimit limit(c.limit);
-    EXPECT_EQ(testing_support::runProcess(command, package.path()), 0) << c.what;
-  }
+  const auto command = launchCommand(stubs.path(), kO, false);
+  // The tool inherits this process's file size limit, lowered for its run.
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit lowered = saved;
+  lowered.rlim_cur = c.limit;
+  ::setrlimit(RLIMIT_FSIZE, &lowered);
+  const int status = testing_support::runProcess(command, package.path());
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_EQ(status, 0) << c.what;
   EXPECT_EQ(readFolder(package.path()), with(before, "kvsetup.cif", c.liveAfter)) << c.what;
 }
 

@@ -15,11 +15,9 @@ TEST(FolderName, NotUtf8IsCustomised) {
   const std::filesystem::path package = parent / "Paket caf\xe9 \xff";
   std::filesystem::create_directory(package);
   writeFolder(package, samplePackage());
-  const auto command = launchCommand(stubs.path(), "TRKVpack_v2_TR0107_x.exe", false);
+  const auto command = launchCommand(stubs.path(), kO, false);
   EXPECT_EQ(testing_support::runProcess(command, package), 0);
-  EXPECT_EQ(readFolder(package),
-            with(samplePackage(), "kvsetup.cif",
-                 "[Setup]\r\nInf=INSTALL_TR0107.INF\r\nBar=1A2B\r\nMarket=de-de\r\n"));
+  EXPECT_EQ(readFolder(package), with(samplePackage(), "kvsetup.cif", kCifOPatched));
 }
 
 }  // namespace

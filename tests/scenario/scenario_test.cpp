@@ -1,5 +1,6 @@
 // The real tool, started by a launcher stub in a real package folder; every
-// file of the folder is compared afterwards.
+// file of the folder is compared afterwards. Runs that must leave the folder
+// as it was are rows of the check tool's table, which also runs the tool.
 #include <gtest/gtest.h>
 
 #include "package_folder.h"
@@ -10,17 +11,8 @@ namespace {
 using namespace scenario;
 using testing_support::TempDir;
 
-const std::string kCifOPatched =
-    "[Setup]\r\nInf=INSTALL_TR0107.INF\r\nBar=1A2B\r\nMarket=de-de\r\n";
-const std::string kLiveCifNamed0107 =
-    "[Setup]\r\nInf=INSTALL_TR0107.INF\r\nBar=B8DF\r\nMarket=en-us\r\n";
 const std::string kCmdOPatched =
     "@echo off\r\nset BAR=1A2B\r\nset MARKET=de-de\r\nsetup /i INSTALL.INF\r\n";
-
-// Launchers of the sample's two packages: the .cif kind (x) and the .cmd kind (xl).
-const std::string kO = "TRKVpack_v2_TR0107_x.exe";
-const std::string kOCmd = "TRKVpack_v2_TR0107_xl.exe";
-const std::string kECmd = "TRKVpack_v2_TR0200_l.exe";
 
 struct Scenario {
   const char* what;
@@ -35,7 +27,8 @@ struct Scenario {
 const Folder kPackage = samplePackage();
 const Folder kOPatched = with(kPackage, "kvsetup.cif", kCifOPatched);
 const Folder kNoLiveCif = without(kPackage, "kvsetup.cif");
-const Folder kCifNamed = with(kPackage, "kvsetup.cif", kLiveCifNamed0107);
+const Folder kCifNamed = with(kPackage, "kvsetup.cif",
+                              "[Setup]\r\nInf=INSTALL_TR0107.INF\r\nBar=B8DF\r\nMarket=en-us\r\n");
 const Folder kCifNamed0200 = with(kPackage, "kvsetup.cif", "Inf=INSTALL_TR0200.INF\r\n");
 const std::string kOddLineEnds = "[Setup]\nInf=INSTALL.INF\r\nBar=B8DF\nMarket=en-us\r\n\x1a";
 const std::string kNoMarket = "Inf=INSTALL.INF\r\nBar=B8DF\r\n";
@@ -58,17 +51,11 @@ const Scenario kScenarios[] = {
     {"cmd run without a live cif still gets its values", kOCmd, kNoLiveCif,
      with(kNoLiveCif, "kv-setup.cmd", kCmdOPatched)},
     {"no launcher above the tool", "", kPackage, kPackage, true},
-    {"launcher name without a code", "TRKVpack_v2_tr0107_x.exe", kPackage, kPackage},
-    {"no entry in config.xml", "TRKVpack_v2_TR0999_x.exe", kPackage, kPackage},
-    {"no config.xml", kO, without(kPackage, "config.xml"), without(kPackage, "config.xml")},
-    {"missing variant", kECmd, without(kPackage, "kv-setup_e.cmd"),
-     without(kPackage, "kv-setup_e.cmd")},
     {"live file already patched is copied and patched anew", kO, kOPatched, kOPatched},
     {"variant lacking en-us is copied, not patched", kO, with(kPackage, "kvsetup_o.cif", kNoMarket),
      with(with(kPackage, "kvsetup_o.cif", kNoMarket), "kvsetup.cif", kNoMarket)},
     {"bare LF, CR LF and a final 0x1A", kO, with(kPackage, "kvsetup_o.cif", kOddLineEnds),
      with(with(kPackage, "kvsetup_o.cif", kOddLineEnds), "kvsetup.cif", kCifOPatched)},
-    {"read-only live file is not replaced", kO, kPackage, kPackage, false, {"kvsetup.cif"}},
     {"read-only live cif beside a cmd run",
      kOCmd,
      kPackage,
