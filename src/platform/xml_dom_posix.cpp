@@ -210,7 +210,9 @@ XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error) {
   // the reason says so. XML_PARSE_DTDATTR gives elements the attribute
   // defaults that the internal DTD subset declares; it would also load an
   // external DTD, which the refusing loader prevents.
-  const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_DTDATTR;
+  // XML_PARSE_BIG_LINES keeps the lines of elements past line 65535.
+  const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
+                      XML_PARSE_DTDATTR | XML_PARSE_BIG_LINES;
   const ExternalResourcesRefused offline;
   xmlSetStructuredErrorFunc(&error, keepFirstError);
   // The path stays the document's URL, for messages.
@@ -266,9 +268,8 @@ std::optional<std::u16string> nodeAttribute(const XmlNode& node, const std::u16s
 }
 
 long nodeLine(const XmlNode& node) {
-  // libxml2 keeps an element's line in 16 bits and stops counting at 65535.
   const long line = xmlGetLineNo(node->node);
-  return line > 0 && line < 65535 ? line : 0;
+  return line > 0 ? line : 0;
 }
 
 }  // namespace platform

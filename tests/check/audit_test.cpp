@@ -6,6 +6,7 @@
 
 #include "../scenario/package_folder.h"
 #include "check/check_tool.h"
+#include "platform/files.h"
 #include "test_support.h"
 
 namespace {
@@ -91,6 +92,12 @@ const AuditCase kAuditCases[] = {
      "config.xml cannot be parsed",
      {}},
     {"no config.xml", without(kPackage, "config.xml"), 1, "there is no config.xml", {}},
+    {"entries past line 65535",
+     with(kPackage, "config.xml",
+          config(std::string(70000, '\n') + entry("TR01", kEValues) + entry("TR01", kEValues))),
+     1,
+     "1 package: 1 complete, 0 incomplete; 1 finding",
+     {{FindingKind::DuplicateCode, 70004}}},
 };
 
 std::string lastLine(const std::string& text) {
@@ -114,9 +121,8 @@ TEST_P(Audit, FindsWhatTheWholeFileShows) {
 
   const testing_support::ScopedCurrentDir inPackage(package.path());
   const check::Audit audit = check::auditPackages();
-  // Lines where the DOM gives them.
-  const bool lines = std::any_of(audit.findings.begin(), audit.findings.end(),
-                                 [](const check::AuditFinding& f) { return f.line != 0; });
+  // The Windows DOM keeps no lines.
+  const bool lines = platform::kPathSeparator == u'/';
   std::vector<Finding> found;
   std::vector<Finding> expected;
   for (const check::AuditFinding& f : audit.findings) {

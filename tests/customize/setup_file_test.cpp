@@ -16,27 +16,17 @@ const Folder kPackage{{"kvsetup_o.cif", "cif o: INSTALL.INF B8DF en-us\r\n"},
                       {"kv-setup_o.cmd", "cmd o: INSTALL.INF B8DF en-us\r\n"},
                       {"kvsetup.cif", "live: INSTALL.INF B8DF en-us\r\n"}};
 
-struct EmptyBarPcCase {
-  std::int32_t cmdVariant;
-  Folder after;
-};
-
-const EmptyBarPcCase kEmptyBarPcCases[] = {
-    {0, with(kPackage, "kvsetup.cif", "cif o: INSTALL_TR01.INF B8DF en-us\r\n")},
-    {1, with(with(kPackage, "kv-setup.cmd", "cmd o: INSTALL.INF B8DF en-us\r\n"), "kvsetup.cif",
-             "live: INSTALL_TR01.INF B8DF en-us\r\n")},
-};
-
-class EmptyBarPc : public testing::TestWithParam<EmptyBarPcCase> {};
-
-TEST_P(EmptyBarPc, GivesTheInfNameOnly) {
-  testing_support::TempDir dir;
-  testing_support::writeFolder(dir.path(), kPackage);
-  const testing_support::ScopedCurrentDir inPackage(dir.path());
-  customizePackage(u"TR01", GetParam().cmdVariant, 0, u"de-de", u"");
-  EXPECT_EQ(testing_support::readFolder(dir.path()), GetParam().after);
+TEST(EmptyBarPc, GivesTheInfNameOnly) {
+  for (const auto& [cmdVariant, after] :
+       {std::pair{0, with(kPackage, "kvsetup.cif", "cif o: INSTALL_TR01.INF B8DF en-us\r\n")},
+        {1, with(with(kPackage, "kv-setup.cmd", "cmd o: INSTALL.INF B8DF en-us\r\n"), "kvsetup.cif",
+                 "live: INSTALL_TR01.INF B8DF en-us\r\n")}}) {
+    testing_support::TempDir dir;
+    testing_support::writeFolder(dir.path(), kPackage);
+    const testing_support::ScopedCurrentDir inPackage(dir.path());
+    customizePackage(u"TR01", cmdVariant, 0, u"de-de", u"");
+    EXPECT_EQ(testing_support::readFolder(dir.path()), after) << "cmd variant " << cmdVariant;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Kinds, EmptyBarPc, testing::ValuesIn(kEmptyBarPcCases));
 
 }  // namespace
