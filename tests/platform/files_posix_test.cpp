@@ -25,9 +25,7 @@ TEST(Fifo, IsNeitherReadNorReplaced) {
   EXPECT_EQ(platform::readFileBytes(fifo), std::nullopt);
   EXPECT_FALSE(platform::InputFile(fifo).isOpen());
   EXPECT_FALSE(platform::copyFile(fifo, (dir / "target").u16string()));
-  platform::FileReplacement replacement(fifo);
-  replacement.write("new");
-  EXPECT_FALSE(replacement.commit());
+  EXPECT_FALSE(platform::FileReplacement{fifo}.commit());
   EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
   EXPECT_EQ(readFolder(dir.path()), (testing_support::Folder{{"target", "kept"}}));
 }
@@ -40,22 +38,40 @@ TEST(ReadFileBytes, ReadsPastTheSizeTheSystemReports) {
 }
 
 // Between two file systems the kernel copies nothing, so the copy goes
-// through a buffer of its own.
+// through a buffer of its own; its temporary file lies beside the target.
 TEST(CopyFile, CopiesBetweenFileSystems) {
-  TempDir target;
+  TempDir source;
+  const fs::path target = fs::path("/dev/shm") / source.path().filename();
   struct stat here {};
   struct stat shm {};
-  if (::stat("/dev/shm", &shm) != 0 || ::stat(target.path().c_str(), &here) != 0 ||
+  if (::stat("/dev/shm", &shm) != 0 || ::stat(source.path().c_str(), &here) != 0 ||
       shm.st_dev == here.st_dev) {
     GTEST_SKIP() << "no second file system at /dev/shm";
   }
-  const fs::path source = fs::path("/dev/shm") / target.path().filename();
   const std::string bytes(200000, 'x');  // more than one buffer
-  writeFile(source, bytes);
-  const bool copied = platform::copyFile(source.u16string(), (target / "copy").u16string());
-  fs::remove(source);
+  writeFile(source / "variant", bytes);
+  fs::create_directory(target);
+  const bool copied =
+      platform::copyFile((source / "variant").u16string(), (target / "live").u16string());
+  const auto copies = readFolder(target);
+  fs::remove_all(target);
   EXPECT_TRUE(copied);
-  EXPECT_EQ(readFolder(target.path()), (testing_support::Folder{{"copy", bytes}}));
+  EXPECT_EQ(copies, (testing_support::Folder{{"live", bytes}}));
+}
+
+// Every descriptor opened is closed again, whether the operation succeeds or not.
+TEST(Descriptors, AreAllClosedAgain) {
+  const auto count = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+  TempDir dir;
+  writeFile(dir / "file", "text");
+  const std::u16string file = (dir / "file").u16string();
+  const auto before = count();
+  platform::readFileBytes(file);
+  platform::copyFile(file, (dir / "copy").u16string());
+  platform::InputFile{file};
+  platform::FileReplacement{file}.write("dropped");
+  platform::FileReplacement{file}.commit();
+  EXPECT_EQ(count(), before);
 }
 
 }  // namespace

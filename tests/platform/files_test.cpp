@@ -64,7 +64,10 @@ TEST(CopyFile, ReplacesTheTargetAndKeepsTheSource) {
   writeFile(dir / "source", kBinary);
   writeFile(dir / "target", "old target, longer than the source");
   ASSERT_TRUE(platform::copyFile(wide(dir / "source"), wide(dir / "target")));
-  EXPECT_EQ(readFolder(dir.path()), (Contents{{"source", kBinary}, {"target", kBinary}}));
+  writeFile(dir / "one", "1");
+  ASSERT_TRUE(platform::copyFile(wide(dir / "one"), wide(dir / "one copy")));
+  EXPECT_EQ(readFolder(dir.path()),
+            (Contents{{"one", "1"}, {"one copy", "1"}, {"source", kBinary}, {"target", kBinary}}));
 }
 
 TEST(CopyFile, FailsWithoutTouchingTheTarget) {

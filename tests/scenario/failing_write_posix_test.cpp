@@ -12,11 +12,8 @@ namespace {
 using namespace scenario;
 
 // Bare LF line ends grow by one byte a line when written back.
-const std::string kVariant = [] {
-  std::string variant = "[Setup]\nInf=INSTALL.INF\nBar=B8DF\nMarket=en-us\n";
-  while (variant.size() < 8000) variant += "filler line of the setup file\n";
-  return variant;
-}();
+const std::string kVariant =
+    "[Setup]\nInf=INSTALL.INF\nBar=B8DF\nMarket=en-us\n" + std::string(8000, '\n');
 
 struct FailingWriteCase {
   const char* what;
