@@ -45,21 +45,22 @@ struct AuditCase {
 const AuditCase kAuditCases[] = {
     {"the sample", kPackage, 0, "2 packages: 2 complete, 0 incomplete; 0 findings", {}},
     {"entries no run reads, and doubtful values",
-     with(kPackage, "config.xml",
-          config("  <binary id=\"1\" code=\"TR01\">" + kOValues + "</binary>\n" +
-                 entry("TR01", "<package_type>E</package_type>") +         // 3, 4
-                 "  <binary><package_type>E</package_type></binary>\n" +   // 5
-                 entry("tr02", kEValues) + entry("TR_3", kEValues) +       // 6, 7
-                 "  <group>" + entry("TR04", kEValues) + "  </group>\n" +  // 8, 9
-                 entry("TR05",
-                       "<package_type> O</package_type><quil_bar_pc>1A2B</quil_bar_pc>"
-                       "<market_type>de</market_type>") +  // 10
-                 entry("TR06",
-                       "<package_type>E</package_type><quil_bar_pc>1A2B</quil_bar_pc>"
-                       "<market_type>\n    fr-fr\n  </market_type>") +  // 11 to 13
-                 entry("TR07", "<package_type>O</package_type><market_type>de</market_type>") +
-                 entry("TR08", "<package_type>o</package_type><market_type>de </market_type>") +
-                 entry("TR|9", kEValues))),
+     with(
+         kPackage, "config.xml",
+         config("  <binary id=\"1\" code=\"TR01\">" + kOValues + "</binary>\n" +
+                entry("TR01", "<package_type>E</package_type>") +         // 3, 4
+                "  <binary><package_type>E</package_type></binary>\n" +   // 5
+                entry("tr02", kEValues) + entry("TR_3", kEValues) +       // 6, 7
+                "  <group>" + entry("TR04", kEValues) + "  </group>\n" +  // 8, 9
+                entry("TR05",
+                      "<package_type> O</package_type><quil_bar_pc>1A2B</quil_bar_pc>"
+                      "<market_type>de</market_type>") +  // 10
+                entry("TR06",
+                      "<package_type>E</package_type><quil_bar_pc> 1A2B</quil_bar_pc>"
+                      "<market_type>\n    fr-fr\n  </market_type>") +  // 11 to 13
+                entry("TR07", "<package_type>O</package_type><market_type>de</market_type>") +
+                entry("TR08", "<package_type>o</package_type><market_type>d\u00e9 </market_type>") +
+                entry("TR|9", kEValues))),
      1,
      "5 packages: 4 complete, 1 incomplete; 11 findings",
      {{FindingKind::DuplicateCode, 4},
@@ -73,13 +74,16 @@ const AuditCase kAuditCases[] = {
       {FindingKind::LooksLikeO, 15},
       {FindingKind::BlankInValue, 15},
       {FindingKind::UncarriedCode, 16}}},
-    {"prepared files that fail every package of a kind",
-     with(with(without(kPackage, "kvsetup_e.cif"), "kvsetup_o.cif", "Bar=B8DF\r\nMarket=en-us\r\n"),
-          "kv-setup_o.cmd", "set BAR=B8DF\r\n"),
+    {"prepared files that fail every package of a kind, each counted once",
+     with(
+         with(without(without(kPackage, "kvsetup_e.cif"), "kv-setup_e.cmd"), "kvsetup_o.cif",
+              "Bar=B8DF\r\nMarket=en-us\r\n"),
+         "config.xml",
+         config(entry("TR0107", kOValues) + entry("TR0200", kEValues) + entry("TR0300", kEValues))),
      1,
-     "2 packages: 0 complete, 2 incomplete; 3 findings",
-     {{FindingKind::PreparedFile, 1},
-      {FindingKind::PreparedFile, 1},
+     "3 packages: 0 complete, 3 incomplete; 3 findings",
+     {{FindingKind::PreparedFile, 2},
+      {FindingKind::PreparedFile, 2},
       {FindingKind::PreparedFile, 1}}},
     {"a document element of another name",
      with(kPackage, "config.xml", "<settings>\n" + entry("TR01", kEValues) + "</settings>\n"),
@@ -103,7 +107,8 @@ const AuditCase kAuditCases[] = {
 class Audit : public testing::TestWithParam<AuditCase> {};
 
 // The audit finds every finding, on its entry's line where the DOM keeps lines,
-// counts the packages, sets the exit status and writes nothing.
+// counts the packages, sets the exit status, writes nothing and agrees with the
+// check of each single launcher.
 TEST_P(Audit, FindsWhatTheWholeFileShows) {
   const AuditCase& c = GetParam();
   TempDir package;
@@ -112,6 +117,9 @@ TEST_P(Audit, FindsWhatTheWholeFileShows) {
   std::string err;
   EXPECT_EQ(check::runCheckTool({u"--all", package.path().u16string()}, out, err), c.status) << out;
   EXPECT_NE(out.find(c.summary, out.rfind('\n', out.size() - 2)), std::string::npos) << out;
+  std::string json;
+  check::runCheckTool({u"--all", u"--json", u"--diff", package.path().u16string()}, json, err);
+  EXPECT_TRUE(testing_support::isWellFormedJson(json)) << json;
   EXPECT_EQ(readFolder(package.path()), c.folder);
 
   const testing_support::ScopedCurrentDir inPackage(package.path());
@@ -129,23 +137,14 @@ TEST_P(Audit, FindsWhatTheWholeFileShows) {
   std::sort(found.begin(), found.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(found, expected) << out;
+  // Each row says what the check of that one launcher says.
+  for (const check::AuditRow& row : audit.rows) {
+    const check::Diagnosis single = check::diagnosePackage(row.launcherName, true);
+    EXPECT_EQ(std::pair(row.complete, row.cause), std::pair(single.complete, single.cause));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, Audit, testing::ValuesIn(kAuditCases));
-
-// Each row of the audit says what the check of that one launcher says.
-TEST(AuditVerdicts, EqualTheSinglePackageCheck) {
-  for (const AuditCase& c : kAuditCases) {
-    TempDir package;
-    writeFolder(package.path(), c.folder);
-    const testing_support::ScopedCurrentDir inPackage(package.path());
-    for (const check::AuditRow& row : check::auditPackages().rows) {
-      const check::Diagnosis single = check::diagnosePackage(row.launcherName, true);
-      EXPECT_EQ(row.complete, single.complete) << c.what;
-      EXPECT_EQ(row.cause, single.cause) << c.what;
-    }
-  }
-}
 
 // The JSON report holds the same audit, values escaped, one package per line.
 TEST(AuditJson, HoldsTheAudit) {
@@ -164,7 +163,10 @@ TEST(AuditJson, HoldsTheAudit) {
            "\"launcher\": \"TRKVpackage_all_TR07_xl.exe\", \"complete\": false, \"cause\": \"the "
            "entry \\\"TR07\\\" is of type \\\"O\\\" but has no <quil_bar_pc>\", \"diffs\": []},",
            "{\"kind\": \"blank-in-value\", \"line\": ",
-           "of \\\"TR06\\\" is \\\"\\\\n    fr-fr\\\\n  \\\": its",
+           "of \\\"TR06\\\" is \\\"\\\\n    fr-fr\\\\n  \\\": its blanks and line breaks are kept "
+           "as written\", \"packages\": 0}",
+           "of \\\"TR08\\\" is \\\"d\\u00e9 \\\": its",
+           "<config>: no run reads it\", \"packages\": 0}",
            "\"summary\": {\"packages\": 5, \"complete\": 4, \"incomplete\": 1, \"findings\": 11, "
            "\"text\": \"5 packages: 4 complete, 1 incomplete; 11 findings\"},\n  \"clean\": "
            "false\n}\n",

@@ -32,7 +32,6 @@ Folder withConfig(const std::string& entry) {
 const CheckCase kCheckCases[] = {
     {"typical package", kO, kPackage, 0, "complete"},
     {"cmd package", kOCmd, kPackage, 0, "complete"},
-    {"e cmd package", kECmd, kPackage, 0, "complete"},
     {"second run of a cmd package", kOCmd,
      with(kPackage, "kvsetup.cif", "Inf=INSTALL_TR0107.INF\r\n"), 0, "complete"},
     {"launcher name without a code", "TRKVpack_v2_tr0107_x.exe", kPackage, 1,
@@ -95,6 +94,11 @@ TEST_P(CheckTool, NamesTheCauseAndPredictsTheRun) {
   const std::size_t verdict = out.find("\nverdict");
   EXPECT_EQ(out.rfind("\nverdict"), verdict) << out;
   EXPECT_NE(out.find(c.cause, verdict), std::string::npos) << c.what << "\n" << out;
+  std::string json;
+  check::runCheckTool({u"--json", u"--launcher=" + fs::path(c.launcherName).u16string(),
+                       package.path().u16string()},
+                      json, err);
+  EXPECT_TRUE(testing_support::isWellFormedJson(json)) << json;
   EXPECT_EQ(err, "");
   EXPECT_EQ(readFolder(package.path()), before) << "the check must not write";
 
@@ -158,6 +162,7 @@ TEST(CheckToolReport, DiffAndJsonShowTheChange) {
             {u"--launcher=TRKVa_b_TR0107_x.exe", option, package.path().u16string()}, *out, err),
         0);
   }
+  EXPECT_TRUE(testing_support::isWellFormedJson(json)) << json;
   for (const std::string_view expected :
        {"  line 2       \"INSTALL.INF\" -> \"INSTALL_TR0107.INF\"",
         "\n-Inf=INSTALL.INF\n-Bar=B8DF\n-Market=en-us\n+Inf=INSTALL_TR0107.INF\n",

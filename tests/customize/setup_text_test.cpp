@@ -42,7 +42,6 @@ const StreamCase kStreamCases[] = {
      PatchOutcome::Rewritten, "INSTALL.INF 1A2B de-de", "1 1"},
     {"empty market removes en-us", "B8DF en-us!", 1, u"", u"", u"1A2B", PatchOutcome::Rewritten,
      "1A2B !", "1 1"},
-    {"empty text, nothing asked", "", 1, u"", u"", u"", PatchOutcome::Rewritten, "", ""},
     {"empty text, INF name asked", "", 0, u"TR01", u"", u"", PatchOutcome::TextMissing, "", "0"},
     {"a value ends at its first NUL", "B8DF en-us", 1, u"", u"de", u"1A\0ignored"s,
      PatchOutcome::Rewritten, "1A de", "1 1"},
