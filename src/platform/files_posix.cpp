@@ -41,10 +41,13 @@ std::string nativePath(const std::u16string& path) {
   return toNarrow(path);
 }
 
-// Opens `path` for reading without waiting: a FIFO with no writer would block
-// the open until one comes. Reading a regular file does not care.
-int openForReading(const std::u16string& path) {
-  return ::open(nativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+// Opens `path` for reading when it is a regular file, with `info` filled in;
+// -1 otherwise. The open does not wait: a FIFO with no writer would block it
+// until one comes, and reading a regular file does not care.
+int openRegularFile(const std::u16string& path, struct stat& info) {
+  Fd fd(::open(nativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  return fd.release();
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -157,12 +160,9 @@ bool isReadOnly(const std::u16string& path) {
 }
 
 bool copyFile(const std::u16string& from, const std::u16string& to) {
-  Fd source(openForReading(from));
   struct stat info;
-  if (source.get() < 0 || ::fstat(source.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-      isReadOnly(to)) {
-    return false;
-  }
+  Fd source(openRegularFile(from, info));
+  if (source.get() < 0 || isReadOnly(to)) return false;
   info.st_uid = ::geteuid();
   info.st_gid = ::getegid();
   const std::string target = nativePath(to);
@@ -177,10 +177,9 @@ bool copyFile(const std::u16string& from, const std::u16string& to) {
 }
 
 std::optional<std::string> readFileBytes(const std::u16string& path) {
-  Fd fd(openForReading(path));
-  if (fd.get() < 0) return std::nullopt;
   struct stat info;
-  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  Fd fd(openRegularFile(path, info));
+  if (fd.get() < 0) return std::nullopt;
   // One byte of room beyond the size lets the final read see the end of the file.
   std::string bytes(static_cast<std::size_t>(info.st_size) + 1, '\0');
   std::size_t filled = 0;
@@ -199,10 +198,8 @@ std::optional<std::string> readFileBytes(const std::u16string& path) {
 }
 
 InputFile::InputFile(const std::u16string& path) {
-  Fd fd(openForReading(path));
   struct stat info;
-  if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return;
-  handle_ = fd.release();
+  handle_ = openRegularFile(path, info);
 }
 
 InputFile::~InputFile() {
