@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "check/diagnosis.h"
-#include "config/package_settings.h"
+#include "config/settings_load.h"
 
 namespace check {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "config/package_settings.h"
+#include "config/settings_load.h"
 #include "customize/patch_inf.h"
 #include "customize/setup_file.h"
 
@@ -74,7 +74,7 @@ struct FolderFile {
 using FolderFiles = std::map<std::u16string, FolderFile>;
 
 // Where a diagnosis gets a package's settings from.
-using SettingsLookup = std::function<SettingsLoad(PackageSettings&, const std::u16string&)>;
+
 
 // Diagnoses a run started by the launcher `launcherName` in the current directory.
 Diagnosis diagnosePackage(const std::u16string& launcherName, bool launcherGiven);

@@ -4,7 +4,7 @@
 // And a current directory that has been removed, which Windows does not allow.
 #include <gtest/gtest.h>
 
-#include "config/package_settings.h"
+#include "config/settings_load.h"
 #include "test_support.h"
 
 namespace {
