@@ -59,6 +59,26 @@ SettingsStatus readEntrySettings(const EntryReader& read, PackageSettings& setti
                    settings.market);
 }
 
+namespace {
+
+// The entry's query: the first <binary> directly under <config> whose code is
+// `packageCode`, exactly.
+std::u16string entryQuery(const std::u16string& packageCode) {
+  return u"/config/binary[@code=\"" + packageCode + u"\"]";
+}
+
+// The rest of the load once the entry is looked up; null when there is none.
+void loadFromEntry(const platform::XmlNode* entry, PackageSettings& settings, SettingsLoad& load) {
+  if (entry == nullptr || !*entry) {
+    load.status = SettingsStatus::NoEntry;
+    return;
+  }
+  load.status = readEntrySettings(
+      [entry](const std::u16string& name) { return entryValue(*entry, name); }, settings);
+}
+
+}  // namespace
+
 void loadPackageSettingsFrom(const platform::XmlDocument& document, PackageSettings& settings,
                              const std::u16string& packageCode, SettingsLoad& load) {
   // The code goes into the query unescaped: a '"' would end the string early
@@ -67,14 +87,28 @@ void loadPackageSettingsFrom(const platform::XmlDocument& document, PackageSetti
     load.status = SettingsStatus::QuoteInCode;
     return;
   }
-  const platform::XmlNode entry =
-      platform::selectSingleNode(document, u"/config/binary[@code=\"" + packageCode + u"\"]");
-  if (!entry) {
-    load.status = SettingsStatus::NoEntry;
+  const platform::XmlNode entry = platform::selectSingleNode(document, entryQuery(packageCode));
+  loadFromEntry(&entry, settings, load);
+}
+
+EntryIndex indexEntries(const platform::XmlDocument& document) {
+  EntryIndex index;
+  for (platform::XmlNode& entry : platform::selectNodes(document, u"/config/binary")) {
+    if (auto code = platform::nodeAttribute(entry, u"code")) {
+      index.emplace(std::move(*code), std::move(entry));  // the first of a code stays
+    }
+  }
+  return index;
+}
+
+void loadPackageSettingsFrom(const EntryIndex& index, PackageSettings& settings,
+                             const std::u16string& packageCode, SettingsLoad& load) {
+  if (packageCode.find(u'"') != std::u16string::npos) {
+    load.status = SettingsStatus::QuoteInCode;
     return;
   }
-  load.status = readEntrySettings(
-      [&entry](const std::u16string& name) { return entryValue(entry, name); }, settings);
+  const auto found = index.find(packageCode);
+  loadFromEntry(found == index.end() ? nullptr : &found->second, settings, load);
 }
 
 SettingsLoad loadPackageSettingsExplained(PackageSettings& settings, std::u16string packageCode) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -46,6 +47,15 @@ platform::XmlDocument loadConfigDocument(SettingsLoad& load);
 // The rest of the load, on a document already open: finds the entry of
 // `packageCode` and fills `settings` from it. Sets `load.status`.
 void loadPackageSettingsFrom(const platform::XmlDocument& document, PackageSettings& settings,
+                             const std::u16string& packageCode, SettingsLoad& load);
+
+// The entries of a document by code, for loads of many packages from it: for
+// each code the entry that the load's query finds, the first in document order.
+using EntryIndex = std::map<std::u16string, platform::XmlNode>;
+EntryIndex indexEntries(const platform::XmlDocument& document);
+
+// The same as loadPackageSettingsFrom(), with the entry taken from `index`.
+void loadPackageSettingsFrom(const EntryIndex& index, PackageSettings& settings,
                              const std::u16string& packageCode, SettingsLoad& load);
 
 // Reads the text of an entry's child element `name`, as entryValue() does.

@@ -50,4 +50,32 @@ std::optional<std::u16string> nodeAttribute(const XmlNode& node, const std::u16s
 // The line, from 1, on which the node starts in its file; 0 when the DOM does not say.
 long nodeLine(const XmlNode& node);
 
+struct XmlPosition {
+  long line = 0;  // both from 1; 0 when unknown
+  long column = 0;
+};
+
+// Where the element `node` starts: the "<" of its start tag.
+XmlPosition nodePosition(const XmlDocument& document, const XmlNode& node);
+
+// Where the attribute `name` of the element `node` is written: its name's
+// first character; unknown when the element has no such attribute written.
+XmlPosition attributePosition(const XmlDocument& document, const XmlNode& node,
+                              const std::u16string& name);
+
+// The document element; null when there is none.
+XmlNode documentElement(const XmlDocument& document);
+
+// The direct child elements of `node`, in document order.
+std::vector<XmlNode> childElements(const XmlNode& node);
+
+// The element's name as written, prefix included.
+std::u16string nodeName(const XmlNode& node);
+
+// The element's attributes: name as written, and value.
+std::vector<std::pair<std::u16string, std::u16string>> nodeAttributes(const XmlNode& node);
+
+// The encoding named in the XML declaration, as written; nullopt when none is.
+std::optional<std::u16string> declaredEncoding(const XmlDocument& document);
+
 }  // namespace platform

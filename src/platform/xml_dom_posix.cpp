@@ -272,4 +272,48 @@ long nodeLine(const XmlNode& node) {
   return line > 0 ? line : 0;
 }
 
+XmlPosition nodePosition(const XmlDocument&, const XmlNode& node) {
+  return {nodeLine(node), 0};
+}
+
+XmlPosition attributePosition(const XmlDocument& document, const XmlNode& node,
+                              const std::u16string&) {
+  return nodePosition(document, node);
+}
+
+XmlNode documentElement(const XmlDocument& document) {
+  const xmlNodePtr root = xmlDocGetRootElement(document->document);
+  return root == nullptr ? nullptr : XmlNode(new XmlNodeImpl{root});
+}
+
+std::vector<XmlNode> childElements(const XmlNode& node) {
+  std::vector<XmlNode> children;
+  for (xmlNodePtr child = node->node->children; child != nullptr; child = child->next) {
+    if (child->type == XML_ELEMENT_NODE) children.emplace_back(new XmlNodeImpl{child});
+  }
+  return children;
+}
+
+std::u16string nodeName(const XmlNode& node) {
+  return toWide(reinterpret_cast<const char*>(node->node->name));
+}
+
+std::vector<std::pair<std::u16string, std::u16string>> nodeAttributes(const XmlNode& node) {
+  std::vector<std::pair<std::u16string, std::u16string>> attributes;
+  if (node->node->type != XML_ELEMENT_NODE) return attributes;
+  for (xmlAttrPtr attribute = node->node->properties; attribute != nullptr;
+       attribute = attribute->next) {
+    const std::unique_ptr<xmlChar, XmlCharFree> value(
+        xmlNodeListGetString(node->node->doc, attribute->children, 1));
+    attributes.emplace_back(toWide(reinterpret_cast<const char*>(attribute->name)),
+                            value ? toWide(reinterpret_cast<const char*>(value.get())) : u"");
+  }
+  return attributes;
+}
+
+std::optional<std::u16string> declaredEncoding(const XmlDocument& document) {
+  if (document->document->encoding == nullptr) return std::nullopt;
+  return toWide(reinterpret_cast<const char*>(document->document->encoding));
+}
+
 }  // namespace platform

@@ -31,6 +31,13 @@ class ComPtr {
   ComPtr(const ComPtr&) = delete;
   ComPtr& operator=(const ComPtr&) = delete;
   ComPtr(ComPtr&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
+  ComPtr& operator=(ComPtr&& other) noexcept {
+    if (this != &other) {
+      if (pointer_ != nullptr) pointer_->Release();
+      pointer_ = std::exchange(other.pointer_, nullptr);
+    }
+    return *this;
+  }
   ~ComPtr() {
     if (pointer_ != nullptr) pointer_->Release();
   }
@@ -220,6 +227,72 @@ std::optional<std::u16string> nodeAttribute(const XmlNode& node, const std::u16s
 long nodeLine(const XmlNode&) {
   // The DOM keeps no line numbers for its nodes.
   return 0;
+}
+
+XmlPosition nodePosition(const XmlDocument&, const XmlNode&) {
+  return {};
+}
+
+XmlPosition attributePosition(const XmlDocument&, const XmlNode&, const std::u16string&) {
+  return {};
+}
+
+XmlNode documentElement(const XmlDocument& document) {
+  ComPtr<IXMLDOMElement> root;
+  if (document->document->get_documentElement(root.put()) != S_OK || root.get() == nullptr) {
+    return nullptr;
+  }
+  ComPtr<IXMLDOMNode> node;
+  if (root->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(node.put())) != S_OK) {
+    return nullptr;
+  }
+  return XmlNode(new XmlNodeImpl{std::move(node)});
+}
+
+std::vector<XmlNode> childElements(const XmlNode& node) {
+  std::vector<XmlNode> children;
+  ComPtr<IXMLDOMNode> child;
+  node->node->get_firstChild(child.put());
+  while (child.get() != nullptr) {
+    DOMNodeType type = NODE_INVALID;
+    ComPtr<IXMLDOMNode> next;
+    child->get_nextSibling(next.put());
+    if (child->get_nodeType(&type) == S_OK && type == NODE_ELEMENT) {
+      children.emplace_back(new XmlNodeImpl{std::move(child)});
+    }
+    child = std::move(next);
+  }
+  return children;
+}
+
+std::u16string nodeName(const XmlNode& node) {
+  Bstr name;
+  if (node->node->get_nodeName(name.put()) != S_OK) return {};
+  return name.str();
+}
+
+std::vector<std::pair<std::u16string, std::u16string>> nodeAttributes(const XmlNode& node) {
+  std::vector<std::pair<std::u16string, std::u16string>> result;
+  ComPtr<IXMLDOMNamedNodeMap> attributes;
+  long length = 0;
+  if (node->node->get_attributes(attributes.put()) != S_OK || attributes.get() == nullptr ||
+      attributes->get_length(&length) != S_OK) {
+    return result;
+  }
+  for (long i = 0; i < length; ++i) {
+    ComPtr<IXMLDOMNode> attribute;
+    Bstr name;
+    Bstr value;
+    if (attributes->get_item(i, attribute.put()) == S_OK && attribute.get() != nullptr &&
+        attribute->get_nodeName(name.put()) == S_OK && attribute->get_text(value.put()) == S_OK) {
+      result.emplace_back(name.str(), value.str());
+    }
+  }
+  return result;
+}
+
+std::optional<std::u16string> declaredEncoding(const XmlDocument&) {
+  return std::nullopt;
 }
 
 }  // namespace platform
