@@ -24,25 +24,23 @@ std::u16string outcomeOf(const RunTrace& trace) {
 }
 
 // The findings of every run, each once, with the packages it breaks.
-class FindingSet {
- public:
-  void add(const Finding& f, const std::u16string& packageCode) {
-    const auto key = std::tuple(f.rule, f.file, f.position.line, f.position.column, f.message);
-    auto [at, inserted] = index_.emplace(key, findings_.size());
-    if (inserted) findings_.push_back(f);
-    codes_[at->second].insert(packageCode);
-  }
-  std::vector<Finding> take() {
-    for (std::size_t i = 0; i < findings_.size(); ++i) findings_[i].packages = codes_[i].size();
-    return std::move(findings_);
-  }
-
- private:
+struct RunFindings {
   using Key = std::tuple<RuleId, std::u16string, long, long, std::u16string>;
-  std::map<Key, std::size_t> index_;
-  std::vector<Finding> findings_;
-  std::map<std::size_t, std::set<std::u16string>> codes_;
+  std::map<Key, std::size_t> index;
+  std::vector<Finding> findings;
+  std::vector<std::set<std::u16string>> codes;  // of each finding
 };
+
+void addRunFinding(RunFindings& runs, const Finding& f, const std::u16string& packageCode) {
+  const auto key = std::tuple(f.rule, f.file, f.position.line, f.position.column, f.message);
+  const auto [at, inserted] = runs.index.emplace(key, runs.findings.size());
+  if (inserted) {
+    runs.findings.push_back(f);
+    runs.codes.emplace_back();
+  }
+  runs.codes[at->second].insert(packageCode);
+  runs.findings[at->second].packages = runs.codes[at->second].size();
+}
 
 // config.xml's findings first, in document order, then the other files'.
 void order(std::vector<Finding>& findings) {
@@ -69,7 +67,7 @@ Audit auditPackages() {
   if (!config.document) return audit;
 
   DiskFiles disk;
-  FindingSet runs;
+  RunFindings runs;
   std::set<std::u16string> outcomes;
   for (const ConfigEntry& entry : config.outline.entries) {
     if (!entry.read) continue;
@@ -84,7 +82,7 @@ Audit auditPackages() {
       CheckedRun run = checkRun(startedBy(row.launcherName), config, disk);
       row.complete = run.complete;
       if (!run.findings.empty()) row.cause = run.findings.front().message;
-      for (const Finding& f : run.findings) runs.add(f, entry.code);
+      for (const Finding& f : run.findings) addRunFinding(runs, f, entry.code);
       complete = complete && run.complete;
       if (outcomes.insert(outcomeOf(run.trace)).second) {
         row.firstOfOutcome = true;
@@ -93,7 +91,7 @@ Audit auditPackages() {
     }
     if (complete) ++audit.completePackages;
   }
-  for (Finding& f : runs.take()) audit.findings.push_back(std::move(f));
+  for (Finding& f : runs.findings) audit.findings.push_back(std::move(f));
   order(audit.findings);
   return audit;
 }

@@ -210,7 +210,8 @@ void lintOther(Lint& lint, const platform::XmlNode& node, const std::u16string& 
   }
   lint.add(RuleId::UnusedEntry, lint.at(node),
            u"<" + name + (code ? u" code=" + quoted(*code) : u"") +
-               u"> is not an entry, so no run reads it: entries are <binary> elements",
+               u"> is not an entry, so no run reads it" +
+               (near.empty() ? u": entries are <binary> elements" : u": did you mean <binary>?"),
            code.value_or(u""), name);
 }
 

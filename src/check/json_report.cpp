@@ -1,5 +1,7 @@
 #include "check/json_report.h"
 
+#include <iterator>
+
 #include "check/verdict.h"
 
 namespace check {
@@ -23,6 +25,7 @@ const char* kindName(std::int32_t cmdVariant) {
 const char* walkEndName(WalkEnd end) {
   const char* const names[] = {"launcher",       "shell", "no-parent",
                                "parent-missing", "loop",  "not-listed"};
+  static_assert(std::size(names) == static_cast<std::size_t>(WalkEnd::NotListed) + 1);
   return names[static_cast<int>(end)];
 }
 
@@ -32,6 +35,7 @@ const char* statusName(SettingsStatus status) {
                                "no-entry",        "package-type-missing", "package-type-empty",
                                "bar-pc-missing",  "bar-pc-empty",         "market-missing",
                                "market-empty"};
+  static_assert(std::size(names) == static_cast<std::size_t>(SettingsStatus::MarketEmpty) + 1);
   return names[static_cast<int>(status)];
 }
 

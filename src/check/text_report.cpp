@@ -99,7 +99,7 @@ void findingLines(std::string& out, const ReportContext& context,
   out += "findings\n";
   for (Finding f : findings) {
     if (f.packages > 0 && f.file != kConfigFile) {
-      f.message += u" (" + number(static_cast<long>(f.packages)) +
+      f.message += u" (breaks " + number(static_cast<long>(f.packages)) +
                    (f.packages == 1 ? u" package)" : u" packages)");
     }
     out += "  " + gccReport(context, {f});

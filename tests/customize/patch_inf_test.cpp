@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "row_names.h"
+
 #include "customize/setup_text.h"
 #include "test_support.h"
 
@@ -72,6 +74,7 @@ TEST_P(PatchInf, RewritesWholeOrLeavesAlone) {
   EXPECT_EQ(readFolder(dir.path()), (testing_support::Folder{{"kvsetup.cif", c.after}})) << c.what;
 }
 
-INSTANTIATE_TEST_SUITE_P(SetupFiles, PatchInf, testing::ValuesIn(kPatchCases));
+INSTANTIATE_TEST_SUITE_P(SetupFiles, PatchInf, testing::ValuesIn(kPatchCases),
+                         testing_support::ByWhat());
 
 }  // namespace
