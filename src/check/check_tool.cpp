@@ -1,7 +1,6 @@
 #include "check/check_tool.h"
 
 #include <filesystem>
-#include <iostream>
 #include <optional>
 
 #include "check/audit.h"
@@ -11,6 +10,7 @@
 #include "check/package_check.h"
 #include "check/sarif_report.h"
 #include "check/text_report.h"
+#include "platform/console.h"
 #include "platform/files.h"
 #include "platform/startup.h"
 
@@ -131,8 +131,8 @@ int checkToolMain(const std::vector<std::u16string>& args) {
   std::string out;
   std::string err;
   const int status = runCheckTool(args, out, err);
-  std::cout << out << std::flush;
-  std::cerr << err << std::flush;
+  platform::writeStandardOutput(out);
+  platform::writeStandardError(err);
   return status;
 }
 

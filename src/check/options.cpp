@@ -54,7 +54,7 @@ std::optional<std::u16string> optionValue(const std::vector<std::u16string>& arg
   if (arg.starts_with(name + u"=")) return arg.substr(name.size() + 1);
   if (arg != name) return std::nullopt;
   if (i + 1 == args.size()) {
-    error = platform::toNarrow(name) + " needs a value";
+    error = platform::toUtf8(name) + " needs a value";
     return std::u16string();
   }
   return args[++i];
@@ -86,7 +86,7 @@ std::string applyFormat(const std::u16string& name, Options& o) {
       return {};
     }
   }
-  return "unknown format \"" + platform::toNarrow(name) + "\" (text, json, gcc, sarif or github)";
+  return "unknown format \"" + platform::toUtf8(name) + "\" (text, json, gcc, sarif or github)";
 }
 
 // Applies the argument at `i`; a usage error, or empty.
@@ -102,7 +102,7 @@ std::string applyArgument(const std::vector<std::u16string>& args, std::size_t& 
     return error.empty() ? applyFormat(*format, o) : error;
   }
   if (args[i].starts_with(u"-") && args[i] != u"-") {
-    return "unknown option " + platform::toNarrow(args[i]);
+    return "unknown option " + platform::toUtf8(args[i]);
   }
   if (o.folder) return "only one FOLDER may be given";
   o.folder = args[i];

@@ -15,7 +15,7 @@ std::string plural(std::size_t count, const std::string& noun) {
 }  // namespace
 
 std::string utf8(const std::u16string& text) {
-  return platform::toNarrow(text);
+  return platform::toUtf8(text);
 }
 
 std::string utf8FromNarrow(const std::string& text) {

@@ -51,7 +51,7 @@ const AuditCase kAuditCases[] = {
      "1 package: 1 complete, 0 incomplete; 5 errors, 3 warnings (duplicate-entry 1, "
      "unknown-element 2, unused-entry 5)",
      {"duplicate-entry@config.xml:4:3", "unused-entry@config.xml:5:3",
-      "unused-entry@config.xml:6:17", "unused-entry@config.xml:7:17",
+      "unused-entry@config.xml:6:11", "unused-entry@config.xml:7:11",
       "unknown-element@config.xml:8:3", "unused-entry@config.xml:8:12",
       "unused-entry@config.xml:10:3", "unknown-element@config.xml:11:3"}},
     {"values taken as written",
@@ -69,9 +69,9 @@ const AuditCase kAuditCases[] = {
      "3 packages: 3 complete, 0 incomplete; 0 errors, 7 warnings (blank-in-code 1, "
      "blank-in-value 1, ignored-bar-pc 1, invisible-character 1, looks-like-o 1, "
      "repeated-value 1, wrapped-value 1)",
-     {"looks-like-o@config.xml:3:25", "ignored-bar-pc@config.xml:3:55",
-      "repeated-value@config.xml:3:112", "blank-in-code@config.xml:4:17",
-      "invisible-character@config.xml:4:56", "blank-in-value@config.xml:5:55",
+     {"looks-like-o@config.xml:3:23", "ignored-bar-pc@config.xml:3:53",
+      "repeated-value@config.xml:3:111", "blank-in-code@config.xml:4:11",
+      "invisible-character@config.xml:4:53", "blank-in-value@config.xml:5:53",
       "wrapped-value@config.xml:6:1"}},
     {"prepared files that fail every package using them",
      with(
