@@ -1,5 +1,9 @@
 #include "check/sarif_report.h"
 
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
 #include "check/json_report.h"
 
 namespace check {
@@ -77,11 +81,11 @@ json result(const Finding& f) {
               {"level", level(severityOf(f))},
               {"message", message(utf8(f.message))}};
   if (f.file.empty()) return out;
-  json location = {{"artifactLocation", {{"uri", utf8(f.file)}, {"uriBaseId", kBase}}}};
-  if (f.position.line > 0) {
-    location["region"] = {{"startLine", f.position.line}};
-    if (f.position.column > 0) location["region"]["startColumn"] = f.position.column;
-  }
+  // A finding about a file as a whole (a missing text, a missing file) is
+  // placed at its first line, as SARIF's viewers expect a region.
+  json location = {{"artifactLocation", {{"uri", utf8(f.file)}, {"uriBaseId", kBase}}},
+                   {"region", {{"startLine", std::max(f.position.line, 1L)}}}};
+  if (f.position.column > 0) location["region"]["startColumn"] = f.position.column;
   out["locations"] = json::array({{{"physicalLocation", location}}});
   return out;
 }
