@@ -12,6 +12,7 @@ namespace {
 constexpr std::uint32_t kToolId = 3;
 constexpr std::uint32_t kLauncherId = 2;
 constexpr std::uint32_t kShellId = 1;
+constexpr std::uint32_t kShellParentId = 4;  // ended long ago, as the shell's parent has
 
 std::u16string fileNameOf(const std::u16string& path) {
   const auto slash = path.find_last_of(u"/\\");
@@ -35,7 +36,7 @@ StartedBy startedBy(const std::u16string& launcher) {
   const std::map<std::uint32_t, platform::ProcessEntry> processes = {
       {kToolId, {kLauncherId, u"pkgcustomize.exe"}},
       {kLauncherId, {kShellId, fileNameOf(launcher)}},
-      {kShellId, {0, u"explorer.exe"}},
+      {kShellId, {kShellParentId, u"explorer.exe"}},
   };
   return {kToolId, [processes](std::uint32_t id) -> std::optional<platform::ProcessEntry> {
             const auto found = processes.find(id);

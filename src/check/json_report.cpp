@@ -61,6 +61,7 @@ json summary(const std::vector<Finding>& findings) {
 json launcherJson(const PackageCheck& check) {
   const LauncherSearch& walk = check.run.trace.launcher;
   return {{"name", text(walk.name)},
+          {"given", check.launcherGiven ? text(*check.launcherGiven) : json()},
           {"source", check.launcherGiven ? "command-line" : "process-tree"},
           {"isLauncher", walk.end == WalkEnd::Launcher},
           {"walkEnd", walkEndName(walk.end)}};

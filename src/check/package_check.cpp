@@ -4,7 +4,7 @@ namespace check {
 
 PackageCheck checkPackage(const std::optional<std::u16string>& launcher) {
   PackageCheck check;
-  check.launcherGiven = launcher.has_value();
+  check.launcherGiven = launcher;
   const StartedBy start =
       launcher ? startedBy(*launcher)
                : StartedBy{platform::currentProcessId(), platform::snapshotProcesses()};

@@ -11,7 +11,7 @@
 namespace check {
 
 struct PackageCheck {
-  bool launcherGiven = false;  // named on the command line, not found among the processes
+  std::optional<std::u16string> launcherGiven;  // named on the command line, as given
   ConfigView config;
   CheckedRun run;
   std::vector<Finding> findings;  // the run's, then config.xml's about the entry and the file

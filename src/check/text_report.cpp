@@ -24,10 +24,10 @@ std::string launcherText(const PackageCheck& check) {
   const LauncherSearch& walk = check.run.trace.launcher;
   if (walk.name.empty()) return "none: the processes cannot be listed";
   if (check.launcherGiven) {
-    return walk.end == WalkEnd::Launcher
-               ? q(walk.name) + " (given with --launcher)"
-               : "given with --launcher, but the run passes it by: its name does not begin "
-                 "with \"TRKV\"";
+    return q(*check.launcherGiven) + " (given with --launcher)" +
+           (walk.end == WalkEnd::Launcher
+                ? ""
+                : ", but the run passes it by: its name does not begin with \"TRKV\"");
   }
   if (walk.end == WalkEnd::Launcher) return q(walk.name) + " (found among the parent processes)";
   return "none among the parent processes: the walk ends at " + q(walk.name) + ", " +

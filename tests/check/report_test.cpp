@@ -1,7 +1,9 @@
 // What the check tool prints in each format, and its exit statuses.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <regex>
+#include <sstream>
 
 #include "check/finding.h"
 #include "check_support.h"
@@ -168,6 +170,24 @@ TEST(Folder, SaysWhyItCannotBeChecked) {
     const CheckOutput output = runCheck({u"--all", (dir / name).u16string()});
     EXPECT_EQ(output.status, 2);
     EXPECT_NE(output.err.find(why), std::string::npos) << output.err;
+  }
+}
+
+// Every rule stands at its id's place, and docs/rules.md explains each under
+// its name and severity.
+TEST(Rules, AreInPlaceAndDocumented) {
+  for (std::size_t i = 0; i < check::allRules().size(); ++i) {
+    EXPECT_EQ(check::allRules()[i].id, static_cast<check::RuleId>(i)) << check::allRules()[i].name;
+  }
+  std::ifstream in(PKGCUSTOMIZE_SOURCE_DIR "/docs/rules.md");
+  if (!in) GTEST_SKIP() << "the sources are not at hand";
+  std::ostringstream text;
+  text << in.rdbuf();
+  for (const check::Rule& rule : check::allRules()) {
+    const std::string heading = std::string("### `") + rule.name + "` (" +
+                                (rule.severity == check::Severity::Error ? "error" : "warning") +
+                                ")";
+    EXPECT_NE(text.str().find(heading), std::string::npos) << heading;
   }
 }
 
