@@ -53,14 +53,8 @@ std::u16string tag(const std::u16string& name) {
   return u"<" + name + u">";
 }
 
-bool isInvisible(char16_t unit) {
-  return unit == 0x00A0 || unit == 0x00AD || unit == 0x1680 || unit == 0x180E ||
-         (unit >= 0x2000 && unit <= 0x200F) || unit == 0x2028 || unit == 0x2029 || unit == 0x202F ||
-         unit == 0x205F || unit == 0x2060 || unit == 0x3000 || unit == 0xFEFF;
-}
-
 bool hasInvisible(const std::u16string& text) {
-  return std::any_of(text.begin(), text.end(), isInvisible);
+  return std::any_of(text.begin(), text.end(), isInvisibleCharacter);
 }
 
 bool isBlank(char16_t unit) {

@@ -146,13 +146,28 @@ std::size_t countWarnings(const std::vector<Finding>& findings) {
   return findings.size() - countErrors(findings);
 }
 
+bool isInvisibleCharacter(char16_t unit) {
+  return unit == 0x00A0 || unit == 0x00AD || unit == 0x1680 || unit == 0x180E ||
+         (unit >= 0x2000 && unit <= 0x200F) || unit == 0x2028 || unit == 0x2029 || unit == 0x202F ||
+         unit == 0x205F || unit == 0x2060 || unit == 0x3000 || unit == 0xFEFF;
+}
+
 std::u16string quoted(const std::u16string& text) {
   std::u16string out = u"\"";
   for (const char16_t unit : text) {
-    out += unit == u'\n'   ? u"\\n"
-           : unit == u'\r' ? u"\\r"
-           : unit == u'\t' ? u"\\t"
-                           : std::u16string(1, unit);
+    if (unit == u'\n') {
+      out += u"\\n";
+    } else if (unit == u'\r') {
+      out += u"\\r";
+    } else if (unit == u'\t') {
+      out += u"\\t";
+    } else if (isInvisibleCharacter(unit)) {
+      const char16_t* const hex = u"0123456789ABCDEF";
+      out += u"\\u";
+      for (int shift = 12; shift >= 0; shift -= 4) out += hex[(unit >> shift) & 15];
+    } else {
+      out += unit;
+    }
   }
   return out + u"\"";
 }

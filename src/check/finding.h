@@ -78,8 +78,13 @@ Severity severityOf(const Finding& finding);
 std::size_t countErrors(const std::vector<Finding>& findings);
 std::size_t countWarnings(const std::vector<Finding>& findings);
 
+// True for a blank that no one sees or tells from a space: a no-break space,
+// a zero-width space, a byte-order mark and their like.
+bool isInvisibleCharacter(char16_t unit);
+
 // `text` in double quotes, as messages show names, codes and values, with
-// line breaks and tabs shown as \n, \r and \t.
+// line breaks and tabs shown as \n, \r and \t, and invisible characters as
+// \uXXXX.
 std::u16string quoted(const std::u16string& text);
 
 // `value` in decimal digits.

@@ -85,8 +85,8 @@ void customizationLines(std::string& out, const Customization& done) {
     line(out, "patch " + std::to_string(++number),
          utf8(call.request.setupPath) + ": " + asked(call.request));
     for (const AppliedSubstitution& applied : call.patched.applied) {
-      const std::string change = utf8FromNarrow("\"" + applied.substitution.searched + "\" -> \"" +
-                                                applied.substitution.replacement + "\"");
+      const std::string change = q(platform::toWide(applied.substitution.searched)) + " -> " +
+                                 q(platform::toWide(applied.substitution.replacement));
       line(out, applied.found ? "  line " + std::to_string(applied.line) : "  NOT FOUND", change);
     }
     line(out, "  result", outcomeText(call.patched.outcome));
