@@ -1,7 +1,6 @@
 #include "test_support.h"
 
 #include <atomic>
-#include <cctype>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -80,39 +79,6 @@ void setReadOnly(const fs::path& path, bool readOnly) {
   // On Windows the C++ library maps the write bits to the read-only attribute.
   const auto writeBits = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
   fs::permissions(path, writeBits, readOnly ? fs::perm_options::remove : fs::perm_options::add);
-}
-
-bool isWellFormedJson(std::string_view text) {
-  std::string open;  // the brackets not yet closed
-  char last = ',';   // the last bracket, comma or colon; 'v' after a value
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == ' ' || c == '\n') continue;
-    if (c == '}' || c == ']') {
-      const char opening = c == '}' ? '{' : '[';
-      if (open.empty() || open.back() != opening || (last != 'v' && last != opening)) return false;
-      open.pop_back();
-    } else if (c == ',' || c == ':') {
-      if (last != 'v') return false;
-      last = c;
-      continue;
-    } else if (last == 'v') {
-      return false;  // two values with nothing between them
-    } else if (c == '{' || c == '[') {
-      open += c;
-      last = c;
-      continue;
-    } else if (c == '"') {
-      for (++i; i < text.size() && text[i] != '"'; i += text[i] == '\\' ? 2 : 1) {
-        if (static_cast<unsigned char>(text[i]) < 0x20) return false;
-      }
-      if (i >= text.size()) return false;
-    } else {  // true, false, null or a number
-      while (i + 1 < text.size() && std::isalnum(static_cast<unsigned char>(text[i + 1]))) ++i;
-    }
-    last = 'v';
-  }
-  return open.empty() && last == 'v';
 }
 
 fs::path builtProgram(const std::string& name) {

@@ -73,8 +73,4 @@ extern const char* const kExeSuffix;
 int runProcess(const std::vector<std::filesystem::path>& argv,
                const std::filesystem::path& workDir);
 
-// True when `text` is one well-formed JSON value: brackets matched, strings
-// closed with no raw control character, and values one comma or colon apart.
-bool isWellFormedJson(std::string_view text);
-
 }  // namespace testing_support
