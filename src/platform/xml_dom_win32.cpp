@@ -241,8 +241,19 @@ XmlLiteRead readWithXmlLite(const std::string& bytes) {
     return read;
   }
   std::vector<std::size_t> open;
-  XmlNodeType type;
+  XmlNodeType type = XmlNodeType_None;
+  XmlNodeType lastType = XmlNodeType_None;
+  XmlPosition last;
   while ((read.result = reader->Read(&type)) == S_OK) {
+    const XmlPosition at = readerPosition(reader.get());
+    // Wine's XmlLite, at the end of the input with elements still open,
+    // gives the last element again and again.
+    if (type == lastType && at == last) {
+      read.result = MX_E_INPUTEND;
+      return read;
+    }
+    lastType = type;
+    last = at;
     if (type == XmlNodeType_EndElement && !open.empty()) open.pop_back();
     if (type != XmlNodeType_Element) continue;
     const bool empty = reader->IsEmptyElement();

@@ -195,6 +195,7 @@ const BrokenCase kBrokenCases[] = {
     {"undeclared entity", "<config>\n  <binary code=\"&x;\"/>\n</config>\n", 2},
     {"unsupported encoding", "<?xml version=\"1.0\" encoding=\"Windows-936\"?>\n<config/>", 1},
     {"empty file", "", 0},
+    {"ends inside an element", "<config>\n  <binary code=\"TR01\">", 0},
     {"not UTF-8", "<config>\n  <binary code=\"TR\xff\"/>\n</config>\n", 0},
 };
 
