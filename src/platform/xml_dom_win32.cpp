@@ -165,12 +165,23 @@ ComPtr<IStream> memoryStream(std::string_view bytes) {
   return stream;
 }
 
-// The bytes for XmlLite: the file's own, or, when it declares a code page
-// rather than a Unicode encoding, the text decoded as the DOM decodes it,
-// as UTF-16 with the encoding declaration blanked out: XmlLite under Wine
-// reads no code page at all, and on Windows only some without MLang. Blanks
+// `text` as UTF-16LE bytes with a byte-order mark.
+std::string littleEndianWithMark(const std::u16string& text) {
+  return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+}
+
+// The bytes for XmlLite: the file's own, or the same text as UTF-16LE where
+// Wine's XmlLite could not read them: big-endian UTF-16, and a code page,
+// which is decoded as the DOM decodes it and its encoding declaration blanked
+// out (on Windows, XmlLite reads only some code pages without MLang). Blanks
 // keep every column.
 std::string xmlLiteBytes(const std::string& bytes) {
+  const ByteStart start = byteStartOf(bytes);
+  if (start == ByteStart::Utf16BeMark || start == ByteStart::Utf16BeBare) {
+    const std::size_t mark = start == ByteStart::Utf16BeMark ? 2 : 0;
+    return littleEndianWithMark(
+        utf16Text(std::string_view(bytes).substr(mark), true, bytes.size()));
+  }
   const std::optional<DeclaredEncoding> declared = declaredEncodingIn(declarationText(bytes));
   const DomEncoding* encoding = declared ? findDomEncoding(declared->name) : nullptr;
   if (encoding == nullptr || encoding->codePage == 65001 || encoding->codePage == 1200 ||
@@ -186,7 +197,7 @@ std::string xmlLiteBytes(const std::string& bytes) {
   if (!again) return bytes;
   const std::size_t from = text.rfind(u"encoding", again->offset);
   std::fill(text.begin() + from, text.begin() + again->offset + again->name.size() + 1, u' ');
-  return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+  return littleEndianWithMark(text);
 }
 
 XmlPosition readerPosition(IXmlReader* reader) {
