@@ -196,6 +196,7 @@ std::string xmlLiteBytes(const std::string& bytes) {
   const std::optional<DeclaredEncoding> again = declaredEncodingIn(text);
   if (!again) return bytes;
   const std::size_t from = text.rfind(u"encoding", again->offset);
+  if (from == std::u16string::npos) return bytes;
   std::fill(text.begin() + from, text.begin() + again->offset + again->name.size() + 1, u' ');
   return littleEndianWithMark(text);
 }
@@ -223,8 +224,9 @@ ReadTag readTag(IXmlReader* reader) {
   if (tag.position.column > 0) --tag.position.column;
   for (HRESULT more = reader->MoveToFirstAttribute(); more == S_OK;
        more = reader->MoveToNextAttribute()) {
-    if (!reader->IsDefault())
+    if (!reader->IsDefault()) {
       tag.attributes.emplace_back(qualifiedName(reader), readerPosition(reader));
+    }
   }
   reader->MoveToElement();
   return tag;
