@@ -201,9 +201,9 @@ StartTag startTag(TextCursor& cursor) {
   tag.name = cursor.name();
   for (;;) {
     cursor.skipSpaces();
-    if (cursor.atEnd() || cursor.current() == u'>' || cursor.current() == u'/') break;
     const XmlPosition at = cursor.position();
-    std::u16string name = cursor.name();
+    std::u16string name = cursor.name();  // none at the "/" or ">" that ends the tag
+    if (name.empty()) break;
     tag.attributes.emplace_back(std::move(name), at);
     cursor.skipSpaces();
     if (cursor.current() != u'=') break;

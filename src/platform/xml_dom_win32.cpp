@@ -165,12 +165,23 @@ ComPtr<IStream> memoryStream(std::string_view bytes) {
   return stream;
 }
 
-// The bytes for XmlLite: the file's own, or, when it declares a code page
-// rather than a Unicode encoding, the text decoded as the DOM decodes it,
-// as UTF-16 with the encoding declaration blanked out: XmlLite under Wine
-// reads no code page at all, and on Windows only some without MLang. Blanks
+// `text` as UTF-16LE bytes with a byte-order mark.
+std::string littleEndianWithMark(const std::u16string& text) {
+  return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+}
+
+// The bytes for XmlLite: the file's own, or the same text as UTF-16LE where
+// Wine's XmlLite could not read them: big-endian UTF-16, and a code page,
+// which is decoded as the DOM decodes it and its encoding declaration blanked
+// out (on Windows, XmlLite reads only some code pages without MLang). Blanks
 // keep every column.
 std::string xmlLiteBytes(const std::string& bytes) {
+  const ByteStart start = byteStartOf(bytes);
+  if (start == ByteStart::Utf16BeMark || start == ByteStart::Utf16BeBare) {
+    const std::size_t mark = start == ByteStart::Utf16BeMark ? 2 : 0;
+    return littleEndianWithMark(
+        utf16Text(std::string_view(bytes).substr(mark), true, bytes.size()));
+  }
   const std::optional<DeclaredEncoding> declared = declaredEncodingIn(declarationText(bytes));
   const DomEncoding* encoding = declared ? findDomEncoding(declared->name) : nullptr;
   if (encoding == nullptr || encoding->codePage == 65001 || encoding->codePage == 1200 ||
@@ -185,8 +196,9 @@ std::string xmlLiteBytes(const std::string& bytes) {
   const std::optional<DeclaredEncoding> again = declaredEncodingIn(text);
   if (!again) return bytes;
   const std::size_t from = text.rfind(u"encoding", again->offset);
+  if (from == std::u16string::npos) return bytes;
   std::fill(text.begin() + from, text.begin() + again->offset + again->name.size() + 1, u' ');
-  return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+  return littleEndianWithMark(text);
 }
 
 XmlPosition readerPosition(IXmlReader* reader) {
@@ -212,8 +224,9 @@ ReadTag readTag(IXmlReader* reader) {
   if (tag.position.column > 0) --tag.position.column;
   for (HRESULT more = reader->MoveToFirstAttribute(); more == S_OK;
        more = reader->MoveToNextAttribute()) {
-    if (!reader->IsDefault())
+    if (!reader->IsDefault()) {
       tag.attributes.emplace_back(qualifiedName(reader), readerPosition(reader));
+    }
   }
   reader->MoveToElement();
   return tag;
@@ -241,8 +254,19 @@ XmlLiteRead readWithXmlLite(const std::string& bytes) {
     return read;
   }
   std::vector<std::size_t> open;
-  XmlNodeType type;
+  XmlNodeType type = XmlNodeType_None;
+  XmlNodeType lastType = XmlNodeType_None;
+  XmlPosition last;
   while ((read.result = reader->Read(&type)) == S_OK) {
+    const XmlPosition at = readerPosition(reader.get());
+    // Wine's XmlLite, at the end of the input with elements still open,
+    // gives the last element again and again.
+    if (type == lastType && at == last) {
+      read.result = MX_E_INPUTEND;
+      return read;
+    }
+    lastType = type;
+    last = at;
     if (type == XmlNodeType_EndElement && !open.empty()) open.pop_back();
     if (type != XmlNodeType_Element) continue;
     const bool empty = reader->IsEmptyElement();

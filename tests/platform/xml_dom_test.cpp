@@ -33,10 +33,15 @@ platform::XmlDocument load(const TempDir& dir, const std::string& bytes,
   return platform::loadXmlDocument((dir / "config.xml").u16string(), error);
 }
 
-// UTF-16LE with a byte-order mark, from this machine's own order.
+// UTF-16 with a byte-order mark, little-endian (this machine's own order) or big-endian.
 static_assert(std::endian::native == std::endian::little);
 std::string utf16(const std::u16string& text) {
   return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+}
+std::string utf16be(const std::u16string& text) {
+  std::string bytes = "\xFE\xFF";
+  for (const char16_t unit : text) bytes += {static_cast<char>(unit >> 8), static_cast<char>(unit)};
+  return bytes;
 }
 
 // The first element, in document order, that has an attribute "x", reached
@@ -76,6 +81,7 @@ const PositionCase kPositionCases[] = {
            u"</config>"),
      {2, 12},
      {2, 15}},
+    {"UTF-16 big-endian file", utf16be(u"<config>\n\u00e9<b x=\"1\"/></config>"), {2, 2}, {2, 5}},
     {"windows-1252 file",
      "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<config>\x80\xe9<b x=\"1\"/></config>",
      {2, 11},
@@ -166,8 +172,8 @@ struct EncodingCase {
 const EncodingCase kEncodingCases[] = {
     {"no declaration", "<config/>", std::nullopt},
     {"a declaration without encoding", "<?xml version=\"1.0\"?><config/>", std::nullopt},
-    {"as written", "<?xml version='1.0' encoding='Windows-1252' standalone='yes'?><config/>",
-     u"Windows-1252"},
+    {"as written", "<?xml version='1.0' encoding='US-Ascii' standalone='yes'?><config/>",
+     u"US-Ascii"},
     {"UTF-16", utf16(u"<?xml version=\"1.0\"\n encoding=\"utf-16\"?><config/>"), u"utf-16"},
 };
 
@@ -195,6 +201,7 @@ const BrokenCase kBrokenCases[] = {
     {"undeclared entity", "<config>\n  <binary code=\"&x;\"/>\n</config>\n", 2},
     {"unsupported encoding", "<?xml version=\"1.0\" encoding=\"Windows-936\"?>\n<config/>", 1},
     {"empty file", "", 0},
+    {"ends inside an element", "<config>\n  <binary code=\"TR01\">", 0},
     {"not UTF-8", "<config>\n  <binary code=\"TR\xff\"/>\n</config>\n", 0},
 };
 
