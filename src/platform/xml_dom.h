@@ -87,8 +87,4 @@ std::vector<XmlNode> selectNodes(const XmlDocument& document, const std::u16stri
 // The value of the element's attribute `name`; nullopt when it has none.
 std::optional<std::u16string> nodeAttribute(const XmlNode& node, const std::u16string& name);
 
-// The line, from 1, on which the node starts in its file; 0 when the DOM does
-// not say. Superseded by nodePosition().
-long nodeLine(const XmlNode& node);
-
 }  // namespace platform

@@ -610,9 +610,4 @@ std::optional<std::u16string> nodeAttribute(const XmlNode& node, const std::u16s
   return std::nullopt;
 }
 
-long nodeLine(const XmlNode& node) {
-  const long line = xmlGetLineNo(node->node);
-  return line > 0 ? line : 0;
-}
-
 }  // namespace platform

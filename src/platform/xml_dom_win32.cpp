@@ -559,9 +559,4 @@ std::optional<std::u16string> nodeAttribute(const XmlNode& node, const std::u16s
   return value.str();
 }
 
-long nodeLine(const XmlNode&) {
-  // The DOM keeps no line numbers for its nodes.
-  return 0;
-}
-
 }  // namespace platform
