@@ -100,7 +100,7 @@ const AuditCase kAuditCases[] = {
      1,
      "0 packages: 0 complete, 0 incomplete; 1 error, 1 warning (config-unreadable 1, "
      "encoding-mismatch 1)",
-     {"config-unreadable@config.xml:3", "encoding-mismatch@config.xml:3:67"}},
+     {"config-unreadable@config.xml:*", "encoding-mismatch@config.xml:3:67"}},
     {"no config.xml",
      without(kPackage, "config.xml"),
      1,

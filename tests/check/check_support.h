@@ -25,8 +25,9 @@ nlohmann::json checkJson(std::vector<std::u16string> args, int* status = nullptr
 std::vector<std::string> findingPlaces(const nlohmann::json& report);
 
 // True when each place of `actual` is the one of `expected` at the same
-// index, where an expected place may leave out the column (parsers differ
-// in where they place an error on its line).
+// index, where an expected place may leave out the column, or end in ":*"
+// for any place in its file (parsers differ in where they place an error,
+// and some give none).
 bool samePlaces(const std::vector<std::string>& actual, const std::vector<std::string>& expected);
 
 // ASCII text as wide text.
