@@ -34,6 +34,7 @@ std::vector<PatchRequest> planPatches(const std::u16string& packageCode, std::in
 
 void customizePackage(std::u16string packageCode, std::int32_t cmdVariant, std::int32_t useEVariant,
                       std::u16string market, std::u16string barPc) {
+  platform::removeLeftovers();
   if (!selectSetupFile(cmdVariant, useEVariant, kCifName, kCmdName)) return;
   for (const PatchRequest& patch :
        planPatches(packageCode, cmdVariant, useEVariant, market, barPc)) {
