@@ -109,26 +109,22 @@ class TempFile {
   bool moveOver(const std::u16string& target, DWORD attributes, bool replace) {
     if (!FlushFileBuffers(file_.get())) return false;
     file_.reset(INVALID_HANDLE_VALUE);  // the contents are on disk
+    // Set on the new file beforehand: Wine's ReplaceFileW keeps its attributes
+    // rather than the replaced file's (a hidden live file would lose that).
     SetFileAttributesW(asWide(path_.c_str()), attributes);
     const auto move = [&] {
       return MoveFileExW(asWide(path_.c_str()), asWide(target.c_str()),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     };
-    bool moved = !replace && move();
-    if (replace) {
-      moved = ReplaceFileW(asWide(fullPath(target).c_str()), asWide(fullPath(path_).c_str()),
-                           nullptr, 0, nullptr, nullptr) != 0;
-      // After these two the old file has left its name and the new one is
-      // whole under its own: the move finishes the replacement.
-      const DWORD error = moved ? 0 : GetLastError();
-      if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
-          error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-        moved = move();
-      }
-      // Wine drops the hidden attribute on the way.
-      if (moved && attributesOf(target) != attributes) {
-        SetFileAttributesW(asWide(target.c_str()), attributes);
-      }
+    bool moved =
+        replace ? ReplaceFileW(asWide(fullPath(target).c_str()), asWide(fullPath(path_).c_str()),
+                               nullptr, 0, nullptr, nullptr) != 0
+                : move();
+    // After these two the old file has left its name and the new one is whole
+    // under its own: the move finishes the replacement.
+    const DWORD error = moved ? 0 : GetLastError();
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+      moved = move();
     }
     if (moved) path_.clear();
     return moved;
