@@ -1,0 +1,37 @@
+// What Windows keeps of a live file that is copied over or patched: under
+// Wine, its attributes (hidden among them, which Wine's ReplaceFileW drops).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+DWORD attributesOf(const fs::path& path) {
+  return GetFileAttributesW(path.c_str());
+}
+
+TEST(Attributes, StayWithTheLiveFile) {
+  testing_support::TempDir dir;
+  const testing_support::ScopedCurrentDir inside(dir.path());
+  testing_support::writeFile("variant", "copied");
+  testing_support::writeFile("live", "old");
+  const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+  ASSERT_TRUE(SetFileAttributesW(L"live", attributes));
+
+  ASSERT_TRUE(platform::copyFile(u"variant", u"live"));
+  EXPECT_EQ(attributesOf("live"), attributes);
+  platform::FileReplacement patch(u"live");
+  ASSERT_TRUE(patch.write("patched"));
+  ASSERT_TRUE(patch.commit());
+  EXPECT_EQ(attributesOf("live"), attributes);
+  SetFileAttributesW(L"live", FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(testing_support::readFolder(dir.path()),
+            (testing_support::Folder{{"live", "patched"}, {"variant", "copied"}}));
+}
+
+}  // namespace
