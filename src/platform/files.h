@@ -31,8 +31,8 @@ bool isReadOnly(const std::u16string& path);
 // Copies `from` over `to`, replacing an existing `to` unless it is read-only,
 // without holding the file in memory. False when nothing was copied, a write
 // that failed part-way included. An existing `to` keeps what the system knows
-// of it (mode and owner; on Windows its attributes, security and creation
-// time); a new `to` takes the mode or attributes of `from`.
+// of it (mode and owner; on Windows its attributes, security, creation time
+// and streams); a new `to` takes the mode or attributes of `from`.
 bool copyFile(const std::u16string& from, const std::u16string& to);
 
 // Our temporary files are named after the file they replace: its name, then
@@ -45,7 +45,7 @@ inline std::u16string temporaryPath(std::u16string_view path, std::uint64_t seed
   constexpr std::u16string_view kDigits =
       u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
   // One step of SplitMix64, so that neighbouring seeds give unrelated names.
-  std::uint64_t bits = (seed += 0x9E3779B97F4A7C15u);
+  std::uint64_t bits = seed + 0x9E3779B97F4A7C15u;
   bits = (bits ^ (bits >> 30)) * 0xBF58476D1CE4E5B9u;
   bits = (bits ^ (bits >> 27)) * 0x94D049BB133111EBu;
   std::u16string temp(path);
