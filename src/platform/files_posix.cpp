@@ -144,7 +144,9 @@ class TempFile {
   }
 
   // Flushes the file to disk and renames it over `target`. An unnamed file
-  // gets a name of ours just before, so that it has one for a moment only.
+  // gets a name of ours just before, so that it has one for a moment only:
+  // linked through /proc/self/fd, which needs no privilege (the process table
+  // needs /proc as well).
   bool moveOver(const std::string& target) {
     if (retried([&] { return ::fsync(fd_.get()); }) != 0) return false;
     const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
