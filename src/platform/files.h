@@ -106,8 +106,8 @@ class FileReplacement {
   FileReplacement(const FileReplacement&) = delete;
   FileReplacement& operator=(const FileReplacement&) = delete;
   ~FileReplacement();
-  // Appends `bytes` to the new contents; false once a write has failed or
-  // when the file cannot be replaced.
+  // Appends `bytes` to the new contents; false once a write has failed, when
+  // the file cannot be replaced, and after commit().
   bool write(std::string_view bytes);
   // Flushes the new contents to disk and moves them over the file. False,
   // with the file as it was, when any step or an earlier write failed.

@@ -12,8 +12,7 @@ namespace {
 TEST(Attributes, StayWithTheLiveFile) {
   testing_support::TempDir dir;
   const testing_support::ScopedCurrentDir inside(dir.path());
-  testing_support::writeFile("variant", "copied");
-  testing_support::writeFile("live", "old");
+  testing_support::writeFolder(dir.path(), {{"variant", "copied"}, {"live", "old"}});
   const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
   ASSERT_TRUE(SetFileAttributesW(L"live", attributes));
 
