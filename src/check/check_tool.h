@@ -1,5 +1,6 @@
 // The pkgcustomize-check command: shows what a customisation run would do in a
-// package folder and why it would fall short, without writing any file.
+// package folder and what keeps it from customising the package as meant,
+// without writing any file.
 #pragma once
 
 #include <string>
@@ -8,13 +9,13 @@
 namespace check {
 
 // Exit statuses.
-inline constexpr int kComplete = 0;    // a run would customise the package completely
-inline constexpr int kIncomplete = 1;  // it would stop early or leave a file unpatched
-inline constexpr int kUsageError = 2;
+inline constexpr int kNoErrors = 0;    // nothing keeps the package from being customised
+inline constexpr int kErrors = 1;      // an error (with --strict: or a warning) was found
+inline constexpr int kUsageError = 2;  // bad arguments, or a folder that cannot be read
 
 // Runs the command with `args` (without the program name); the report goes
-// to `out`, usage errors to `err`. Returns the exit status. The current
-// directory is the same afterwards.
+// to `out`, usage and I/O errors to `err`, both UTF-8. Returns the exit
+// status. The current directory is the same afterwards.
 int runCheckTool(const std::vector<std::u16string>& args, std::string& out, std::string& err);
 
 // The program: sets the process up, runs the command and prints what it says.

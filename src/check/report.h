@@ -1,30 +1,42 @@
-// A diagnosis as text for people, or as JSON for scripts.
+// What every report of the check tool shares: where it is about, the text
+// conversions, and the counts of findings.
 #pragma once
 
+#include <map>
 #include <string>
+#include <vector>
 
-#include "check/audit.h"
-#include "check/diagnosis.h"
+#include "check/check_run.h"
+#include "check/finding.h"
 
 namespace check {
 
-// Step by step, ending in one "verdict:" line; with `withDiff` followed by the
-// unified diff of every live file that would change.
-std::string textReport(const Diagnosis& diagnosis, bool withDiff);
+struct ReportContext {
+  std::u16string folder;       // the package folder, absolute
+  std::u16string folderShown;  // as given on the command line; empty for the current directory
+  bool withDiff = false;
+  bool onlyFailures = false;
+};
 
-// One JSON object (ASCII, non-ASCII escaped); with `withDiff` each change
-// carries its unified diff.
-std::string jsonReport(const Diagnosis& diagnosis, bool withDiff);
+// Wide text as UTF-8, the encoding of every report.
+std::string utf8(const std::u16string& text);
 
-// The unified diff of one live file that a run would change.
+// Narrow text of the system's code page (a setup file's lines) as UTF-8.
+std::string utf8FromNarrow(const std::string& text);
+
+// The file a finding is about, as a path from where the tool was started.
+std::string shownFile(const ReportContext& context, const std::u16string& file);
+
+// "FILE:LINE:COLUMN", or as much of it as is known.
+std::string location(const ReportContext& context, const Finding& finding);
+
+// The unified diff of one live file that a run would change, as UTF-8.
 std::string changeDiff(const FileChange& change);
 
-// A table with a row per package and kind of launcher, the findings and a
-// summary line; with `withDiff` followed by the diffs of the first package
-// of each distinct outcome.
-std::string auditTextReport(const Audit& audit, bool withDiff);
+// How many findings of each rule, by rule name.
+std::map<std::string, std::size_t> countByRule(const std::vector<Finding>& findings);
 
-// The same as one JSON object.
-std::string auditJsonReport(const Audit& audit, bool withDiff);
+// "N errors, M warnings", with the count of each rule when there are any.
+std::string findingSummary(const std::vector<Finding>& findings);
 
 }  // namespace check

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <unordered_set>
 #include <vector>
 
 namespace check {
@@ -87,10 +88,35 @@ std::string range(std::size_t start, std::size_t count) {
   return count == 1 ? std::to_string(first) : std::to_string(first) + "," + std::to_string(count);
 }
 
-std::string_view shown(std::string_view line) {
+// A line without its line end.
+std::string_view content(std::string_view line) {
   if (line.ends_with('\n')) line.remove_suffix(1);
   if (line.ends_with('\r')) line.remove_suffix(1);
   return line;
+}
+
+// A line as shown: without its line end, or where line ends make the
+// difference, with a CR before its LF shown as "^M".
+std::string shown(std::string_view line, bool lineEnds) {
+  std::string text(content(line));
+  if (lineEnds && line.ends_with("\r\n")) text += "^M";
+  return text;
+}
+
+// True when a removed and an added line differ in their line ends alone.
+bool lineEndsMatter(const std::vector<Edit>& edits, const std::vector<std::string_view>& a,
+                    const std::vector<std::string_view>& b) {
+  std::unordered_set<std::string_view> removed;
+  std::unordered_set<std::string_view> removedContent;
+  for (const Edit& edit : edits) {
+    if (edit.op != Op::Remove) continue;
+    removed.insert(a[edit.oldLine]);
+    removedContent.insert(content(a[edit.oldLine]));
+  }
+  return std::any_of(edits.begin(), edits.end(), [&](const Edit& edit) {
+    return edit.op == Op::Add && !removed.contains(b[edit.newLine]) &&
+           removedContent.contains(content(b[edit.newLine]));
+  });
 }
 
 }  // namespace
@@ -101,6 +127,7 @@ std::string unifiedDiff(std::string_view before, std::string_view after, const s
   const auto a = splitLines(before);
   const auto b = splitLines(after);
   const auto edits = editScript(a, b);
+  const bool lineEnds = lineEndsMatter(edits, a, b);
 
   std::string out = "--- " + (beforeExists ? "a/" + name : std::string("/dev/null")) + "\n";
   out += "+++ b/" + name + "\n";
@@ -134,7 +161,7 @@ std::string unifiedDiff(std::string_view before, std::string_view after, const s
       const std::string_view line =
           edits[e].op == Op::Add ? b[edits[e].newLine] : a[edits[e].oldLine];
       out += static_cast<char>(edits[e].op);
-      out += shown(line);
+      out += shown(line, lineEnds);
       out += '\n';
       if (!line.ends_with('\n')) out += "\\ No newline at end of file\n";
     }

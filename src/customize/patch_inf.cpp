@@ -1,14 +1,11 @@
 #include "customize/patch_inf.h"
 
 #include <algorithm>
-#include <vector>
-
-#include "platform/files.h"
 
 namespace {
 
-// The size of the pieces a setup file is read in.
-constexpr std::size_t kPieceSize = 64 * 1024;
+// New bytes held back before they are passed on all the same.
+constexpr std::size_t kHoldLimit = 1024 * 1024;
 
 // Passes `text` through the filters and appends its encoded bytes to `out`.
 // A filter that has made its substitution holds nothing back and passes
@@ -26,6 +23,11 @@ void passThrough(SetupPatch& patch, std::string_view text, std::string& out) {
   encodeSetupText(text, out);
 }
 
+bool allMade(const SetupPatch& patch) {
+  return std::all_of(patch.filters.begin(), patch.filters.end(),
+                     [](const SubstitutionFilter& filter) { return filter.found; });
+}
+
 }  // namespace
 
 SetupPatch startSetupPatch(std::int32_t cmdFile, const std::u16string& packageCode,
@@ -40,10 +42,8 @@ SetupPatch startSetupPatch(std::int32_t cmdFile, const std::u16string& packageCo
 }
 
 std::optional<std::string_view> feedSetupPatch(SetupPatch& patch, std::string_view bytes) {
-  const bool allMade = std::all_of(patch.filters.begin(), patch.filters.end(),
-                                   [](const SubstitutionFilter& filter) { return filter.found; });
   std::string_view out;
-  if (allMade) {
+  if (allMade(patch)) {
     // The rest of the file only has its line ends rewritten.
     out = recodeSetupBytes(patch.decoder, bytes, patch.out);
   } else {
@@ -54,7 +54,13 @@ std::optional<std::string_view> feedSetupPatch(SetupPatch& patch, std::string_vi
     out = patch.out;
   }
   if (patch.decoder.cutShort) return std::nullopt;
-  return out;
+  if (!patch.holding) return out;
+  patch.held += out;
+  if (!allMade(patch) && patch.held.size() < kHoldLimit) return std::string_view();
+  patch.holding = false;
+  patch.out.swap(patch.held);  // handed out now; the held bytes go
+  patch.held.clear();
+  return patch.out;
 }
 
 PatchedSetup finishSetupPatch(SetupPatch& patch, std::string& out) {
@@ -63,6 +69,7 @@ PatchedSetup finishSetupPatch(SetupPatch& patch, std::string& out) {
     patched.outcome = PatchOutcome::CutShort;
     return patched;
   }
+  if (patch.holding) out += patch.held;
   patch.text.clear();
   finishSetupDecode(patch.decoder, patch.text);
   passThrough(patch, patch.text, out);
@@ -89,32 +96,38 @@ PatchedSetup patchSetupBytes(std::string_view bytes, std::int32_t cmdFile,
   return patched;
 }
 
+PatchedSetup patchSetupFile(const PackageFiles& files, const std::u16string& setupPath,
+                            std::int32_t cmdFile, const std::u16string& packageCode,
+                            const std::u16string& market, bool substituteValues,
+                            const std::u16string& barPc) {
+  PatchedSetup patched;
+  if (setupPath.empty() || (cmdFile == 0 && packageCode.empty())) {
+    patched.outcome = PatchOutcome::Skipped;
+    return patched;
+  }
+  SetupPatch patch = startSetupPatch(cmdFile, packageCode, market, substituteValues, barPc);
+  bool finished = false;
+  const ByteTransform transform{
+      [&patch](std::string_view piece) { return feedSetupPatch(patch, piece); },
+      [&](std::string& out) {
+        finished = true;
+        patched = finishSetupPatch(patch, out);
+        return patched.outcome == PatchOutcome::Rewritten;
+      }};
+  const RewriteEnd end = files.rewriteFile(setupPath, transform);
+  if (end == RewriteEnd::NotRead) {
+    patched.outcome = PatchOutcome::NotRead;
+  } else if (!finished) {
+    patched.outcome = PatchOutcome::CutShort;  // refused while read: bytes after a NUL or 0x1A
+  } else if (end == RewriteEnd::NotWritten) {
+    patched.outcome = PatchOutcome::NotWritten;
+  }
+  return patched;
+}
+
 void patchInf(std::u16string setupPath, std::int32_t cmdFile, std::u16string packageCode,
               std::u16string market, bool substituteValues, std::u16string barPc) {
-  if (setupPath.empty() || (cmdFile == 0 && packageCode.empty())) return;
-  // A file that cannot be replaced (read-only, say) is still read to the end:
-  // a missing text raises its error all the same.
-  platform::FileReplacement replacement(setupPath);
-  SetupPatch patch = startSetupPatch(cmdFile, packageCode, market, substituteValues, barPc);
-  {
-    platform::InputFile file(setupPath);
-    if (!file.isOpen()) return;
-    std::vector<char> buffer(kPieceSize);
-    for (;;) {
-      const std::ptrdiff_t got = file.read(buffer);
-      if (got < 0) return;
-      if (got == 0) break;
-      const auto piece = feedSetupPatch(patch, {buffer.data(), static_cast<std::size_t>(got)});
-      // Bytes after a NUL or 0x1A: writing the text back would drop them.
-      if (!piece) return;
-      replacement.write(*piece);
-    }
-  }  // closed before the new file moves over it
-  std::string out;
-  const PatchedSetup patched = finishSetupPatch(patch, out);
+  const PatchedSetup patched = patchSetupFile(realPackageFiles(), setupPath, cmdFile, packageCode,
+                                              market, substituteValues, barPc);
   if (patched.outcome == PatchOutcome::TextMissing) throw MissingTextError();
-  // A file that cannot be written (read-only, disk full) keeps its text; the
-  // run goes on as if it had been written.
-  replacement.write(out);
-  replacement.commit();
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "customize/package_files.h"
 #include "customize/setup_text.h"
 
 // One substitution of a patch, and where in the text it was made.
@@ -17,9 +18,12 @@ struct AppliedSubstitution {
 };
 
 enum class PatchOutcome {
-  Rewritten,    // every substitution was made
+  Rewritten,    // every substitution was made and the file replaced
+  Skipped,      // no path, or a .cif call without a package code: the file is not opened
+  NotRead,      // the file is missing, not a regular file or unreadable
   CutShort,     // bytes follow a NUL or 0x1A: the file must be left alone
   TextMissing,  // a searched text is missing; the last applied entry says which
+  NotWritten,   // the new text cannot replace the file (read-only, a full disk)
 };
 
 struct PatchedSetup {
@@ -30,14 +34,18 @@ struct PatchedSetup {
 
 // A patch of a setup file in progress, fed the old file's bytes piece by
 // piece: a text-mode read, one filter per substitution, each fed what the one
-// before it passes on, and a text-mode write. Its memory does not grow with
-// the file.
+// before it passes on, and a text-mode write. It passes nothing on until every
+// substitution is made, so that a file missing a text is never written; past
+// a limit it passes the new bytes on all the same, and so its memory does not
+// grow with the file.
 struct SetupPatch {
   SetupDecoder decoder;
   std::vector<SubstitutionFilter> filters;
   std::string text;         // the piece read
   std::string filtered[2];  // the piece as the filters pass it on
   std::string out;          // the new file's bytes for the piece
+  std::string held;         // new bytes not yet passed on
+  bool holding = true;      // nothing passed on yet
 };
 
 // A patch making the substitutions of setupSubstitutions().
@@ -46,8 +54,8 @@ SetupPatch startSetupPatch(std::int32_t cmdFile, const std::u16string& packageCo
                            const std::u16string& barPc);
 
 // The new file's bytes for the next `bytes` of the old one, valid until the
-// next call (they may be `bytes` itself). nullopt once bytes follow a NUL or
-// 0x1A: the outcome is CutShort whatever comes after.
+// next call (they may be `bytes` itself, or empty while held back). nullopt
+// once bytes follow a NUL or 0x1A: the outcome is CutShort whatever comes after.
 std::optional<std::string_view> feedSetupPatch(SetupPatch& patch, std::string_view bytes);
 
 // Ends the old file: appends the new file's last bytes to `out` and tells how
@@ -60,12 +68,18 @@ PatchedSetup patchSetupBytes(std::string_view bytes, std::int32_t cmdFile,
                              const std::u16string& packageCode, const std::u16string& market,
                              bool substituteValues, const std::u16string& barPc);
 
-// Rewrites the setup file `setupPath` as patchSetupBytes() says, streaming it
-// through a SetupPatch into a temporary file beside it. Returns
-// without touching the file when `setupPath` is empty, when `cmdFile` is 0
-// and `packageCode` empty, when the file cannot be read or written, and when
-// bytes follow a NUL or 0x1A in it. Throws MissingTextError, leaving the file
-// untouched, when a text to replace is missing. The file is replaced whole or
-// not at all.
+// Rewrites the setup file `setupPath` through `files` as patchSetupBytes()
+// says, and tells how it came out. The file is replaced whole or not at all,
+// and only when every substitution was made.
+PatchedSetup patchSetupFile(const PackageFiles& files, const std::u16string& setupPath,
+                            std::int32_t cmdFile, const std::u16string& packageCode,
+                            const std::u16string& market, bool substituteValues,
+                            const std::u16string& barPc);
+
+// The same on the real file. Returns without touching the file when
+// `setupPath` is empty, when `cmdFile` is 0 and `packageCode` empty, when the
+// file cannot be read or written, and when bytes follow a NUL or 0x1A in it.
+// Throws MissingTextError, leaving the file untouched, when a text to replace
+// is missing.
 void patchInf(std::u16string setupPath, std::int32_t cmdFile, std::u16string packageCode,
               std::u16string market, bool substituteValues, std::u16string barPc);

@@ -1,18 +1,20 @@
 #include "customize/setup_file.h"
 
-#include "customize/patch_inf.h"
-#include "customize/setup_text.h"
-#include "platform/files.h"
-
 std::u16string variantFileName(std::int32_t cmdVariant, std::int32_t useEVariant) {
   if (cmdVariant == 0) return useEVariant == 0 ? u"kvsetup_o.cif" : u"kvsetup_e.cif";
   return useEVariant == 0 ? u"kv-setup_o.cmd" : u"kv-setup_e.cmd";
 }
 
+bool selectSetupFile(const PackageFiles& files, std::int32_t cmdVariant, std::int32_t useEVariant,
+                     std::u16string cifName, std::u16string cmdName) {
+  return files.copyFile(variantFileName(cmdVariant, useEVariant),
+                        cmdVariant == 0 ? cifName : cmdName);
+}
+
 bool selectSetupFile(std::int32_t cmdVariant, std::int32_t useEVariant, std::u16string cifName,
                      std::u16string cmdName) {
-  return platform::copyFile(variantFileName(cmdVariant, useEVariant),
-                            cmdVariant == 0 ? cifName : cmdName);
+  return selectSetupFile(realPackageFiles(), cmdVariant, useEVariant, std::move(cifName),
+                         std::move(cmdName));
 }
 
 std::vector<PatchRequest> planPatches(const std::u16string& packageCode, std::int32_t cmdVariant,
@@ -32,17 +34,33 @@ std::vector<PatchRequest> planPatches(const std::u16string& packageCode, std::in
   return patches;
 }
 
-void customizePackage(std::u16string packageCode, std::int32_t cmdVariant, std::int32_t useEVariant,
-                      std::u16string market, std::u16string barPc) {
-  platform::removeLeftovers();
-  if (!selectSetupFile(cmdVariant, useEVariant, kCifName, kCmdName)) return;
-  for (const PatchRequest& patch :
-       planPatches(packageCode, cmdVariant, useEVariant, market, barPc)) {
-    try {
-      patchInf(patch.setupPath, patch.cmdFile, patch.packageCode, patch.market,
-               patch.substituteValues, patch.barPc);
-    } catch (const MissingTextError&) {
-      if (!patch.continueWhenTextMissing) throw;
+Customization customizePackage(const PackageFiles& files, std::u16string packageCode,
+                               std::int32_t cmdVariant, std::int32_t useEVariant,
+                               std::u16string market, std::u16string barPc) {
+  Customization done;
+  done.variantName = variantFileName(cmdVariant, useEVariant);
+  done.liveName = cmdVariant == 0 ? kCifName : kCmdName;
+  done.copied = selectSetupFile(files, cmdVariant, useEVariant, kCifName, kCmdName);
+  if (!done.copied) return done;
+  for (PatchRequest& request : planPatches(packageCode, cmdVariant, useEVariant, market, barPc)) {
+    PatchedSetup patched =
+        patchSetupFile(files, request.setupPath, request.cmdFile, request.packageCode,
+                       request.market, request.substituteValues, request.barPc);
+    const bool stops =
+        patched.outcome == PatchOutcome::TextMissing && !request.continueWhenTextMissing;
+    done.patches.push_back({std::move(request), std::move(patched)});
+    if (stops) {
+      done.stopped = true;
+      break;
     }
   }
+  return done;
+}
+
+void customizePackage(std::u16string packageCode, std::int32_t cmdVariant, std::int32_t useEVariant,
+                      std::u16string market, std::u16string barPc) {
+  const Customization done =
+      customizePackage(realPackageFiles(), std::move(packageCode), cmdVariant, useEVariant,
+                       std::move(market), std::move(barPc));
+  if (done.stopped) throw MissingTextError();
 }

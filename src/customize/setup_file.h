@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "customize/package_files.h"
+#include "customize/patch_inf.h"
+
 // The live setup files of a package folder.
 inline constexpr char16_t kCifName[] = u"kvsetup.cif";
 inline constexpr char16_t kCmdName[] = u"kv-setup.cmd";
@@ -13,7 +16,12 @@ inline constexpr char16_t kCmdName[] = u"kv-setup.cmd";
 // .cmd script) and variant (`useEVariant` 0: "_o", 1: "_e").
 std::u16string variantFileName(std::int32_t cmdVariant, std::int32_t useEVariant);
 
-// Copies the chosen variant over `cifName` or `cmdName`; true when copied.
+// Copies the chosen variant over `cifName` or `cmdName` through `files`;
+// true when copied.
+bool selectSetupFile(const PackageFiles& files, std::int32_t cmdVariant, std::int32_t useEVariant,
+                     std::u16string cifName, std::u16string cmdName);
+
+// The same on the real files.
 bool selectSetupFile(std::int32_t cmdVariant, std::int32_t useEVariant, std::u16string cifName,
                      std::u16string cmdName);
 
@@ -34,7 +42,28 @@ std::vector<PatchRequest> planPatches(const std::u16string& packageCode, std::in
                                       std::int32_t useEVariant, const std::u16string& market,
                                       const std::u16string& barPc);
 
-// Copies the chosen variant over its live file and, when that succeeded,
-// patches the live files. A missing text ends it with MissingTextError.
+// A patch call that a run made, and how it came out.
+struct PatchCall {
+  PatchRequest request;
+  PatchedSetup patched;
+};
+
+// What a customisation did, in order.
+struct Customization {
+  std::u16string variantName;      // the prepared variant chosen
+  std::u16string liveName;         // the live file it is copied over
+  bool copied = false;             // false: nothing else was done
+  std::vector<PatchCall> patches;  // the calls made, in order
+  bool stopped = false;            // a missing text ended the run before its planned end
+};
+
+// Copies the chosen variant over its live file through `files` and, when that
+// succeeded, patches the live files. A missing text ends it, unless the call
+// that finds it says the run goes on.
+Customization customizePackage(const PackageFiles& files, std::u16string packageCode,
+                               std::int32_t cmdVariant, std::int32_t useEVariant,
+                               std::u16string market, std::u16string barPc);
+
+// The same on the real files; a missing text ends it with MissingTextError.
 void customizePackage(std::u16string packageCode, std::int32_t cmdVariant, std::int32_t useEVariant,
                       std::u16string market, std::u16string barPc);

@@ -19,4 +19,14 @@ std::string toNarrow(std::u16string_view text);
 // when the platform refuses the conversion.
 std::u16string toWide(std::string_view text);
 
+// UTF-8 form of the whole of `text`, the same on every platform, for what the
+// check tool prints. U+DC80..U+DCFF stand for bytes outside UTF-8 (as POSIX
+// narrow text carries them) and become those bytes again; any other unpaired
+// surrogate becomes U+FFFD.
+std::string toUtf8(std::u16string_view text);
+
+// Wide form of the whole of UTF-8 `text`; each byte outside valid UTF-8
+// becomes one code unit U+DC80..U+DCFF, so that toUtf8() gives it back.
+std::u16string fromUtf8(std::string_view text);
+
 }  // namespace platform

@@ -1,128 +1,29 @@
 // Narrow text is UTF-8, and file names are bytes that need not be UTF-8 at
 // all. So that every name the system gives round-trips, each byte that is not
-// part of valid UTF-8 becomes one code unit U+DC80 to U+DCFF (a lone low
-// surrogate, which no valid text holds) and turns back into that byte. Other
-// unpaired surrogates become '?', the way a code page's default character
-// stands in for what it cannot hold.
+// part of valid UTF-8 becomes one code unit U+DC80 to U+DCFF and turns back
+// into that byte (see codepage_utf8.cpp). Other unpaired surrogates become
+// '?', the way a code page's default character stands in for what it cannot
+// hold.
 #include "platform/codepage.h"
 
 namespace platform {
 
-namespace {
-
-bool isHighSurrogate(char16_t unit) {
-  return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool isLowSurrogate(char16_t unit) {
-  return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
-void appendUtf8(std::string& out, char32_t point) {
-  if (point < 0x80) {
-    out += static_cast<char>(point);
-  } else if (point < 0x800) {
-    out += static_cast<char>(0xC0 | (point >> 6));
-    out += static_cast<char>(0x80 | (point & 0x3F));
-  } else if (point < 0x10000) {
-    out += static_cast<char>(0xE0 | (point >> 12));
-    out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (point & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (point >> 18));
-    out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (point & 0x3F));
-  }
-}
-
-void appendUtf16(std::u16string& out, char32_t point) {
-  if (point < 0x10000) {
-    out += static_cast<char16_t>(point);
-  } else {
-    point -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (point >> 10));
-    out += static_cast<char16_t>(0xDC00 + (point & 0x3FF));
-  }
-}
-
-// The code unit that stands for a byte outside valid UTF-8, and back.
-constexpr char16_t kEscapeBase = 0xDC00;
-bool isEscapedByte(char16_t unit) {
-  return unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF;
-}
-
-// Decodes one UTF-8 sequence at `pos`, advancing it past the sequence. When
-// the bytes there are not valid UTF-8 (a stray or missing continuation byte,
-// an overlong form, a surrogate, beyond U+10FFFF), only the first byte is
-// taken, escaped.
-char32_t decodeUtf8(std::string_view text, std::size_t& pos) {
-  const auto lead = static_cast<unsigned char>(text[pos]);
-  const char32_t escaped = kEscapeBase + lead;
-  if (lead < 0x80) {
-    ++pos;
-    return lead;
-  }
-  std::size_t extra;
-  char32_t point;
-  char32_t minimum;
-  if ((lead & 0xE0) == 0xC0) {
-    extra = 1, point = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2, point = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3, point = lead & 0x07, minimum = 0x10000;
-  } else {
-    ++pos;
-    return escaped;
-  }
-  if (text.size() - pos <= extra) {
-    ++pos;
-    return escaped;
-  }
-  for (std::size_t i = 1; i <= extra; ++i) {
-    const auto next = static_cast<unsigned char>(text[pos + i]);
-    if ((next & 0xC0) != 0x80) {
-      ++pos;
-      return escaped;
-    }
-    point = (point << 6) | (next & 0x3F);
-  }
-  if (point < minimum || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
-    ++pos;
-    return escaped;
-  }
-  pos += extra + 1;
-  return point;
-}
-
-}  // namespace
-
 std::string toNarrow(std::u16string_view text) {
-  text = text.substr(0, text.find(u'\0'));
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t unit = text[i];
-    if (isHighSurrogate(unit) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
-      appendUtf8(out, 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+  std::u16string marked(text.substr(0, text.find(u'\0')));
+  for (std::size_t i = 0; i < marked.size(); ++i) {
+    const char16_t unit = marked[i];
+    const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+    if (high && i + 1 < marked.size() && marked[i + 1] >= 0xDC00 && marked[i + 1] <= 0xDFFF) {
       ++i;
-    } else if (isEscapedByte(unit)) {
-      out += static_cast<char>(unit - kEscapeBase);
-    } else if (isHighSurrogate(unit) || isLowSurrogate(unit)) {
-      out += '?';
-    } else {
-      appendUtf8(out, unit);
+    } else if (unit >= 0xD800 && unit <= 0xDFFF && !(unit >= 0xDC80 && unit <= 0xDCFF)) {
+      marked[i] = u'?';
     }
   }
-  return out;
+  return toUtf8(marked);
 }
 
 std::u16string toWide(std::string_view text) {
-  text = text.substr(0, text.find('\0'));
-  std::u16string out;
-  out.reserve(text.size());
-  for (std::size_t pos = 0; pos < text.size();) appendUtf16(out, decodeUtf8(text, pos));
-  return out;
+  return fromUtf8(text.substr(0, text.find('\0')));
 }
 
 }  // namespace platform

@@ -1,9 +1,11 @@
-// A read-only XML DOM: load a file, query single nodes, read an element's text.
+// A read-only XML DOM: load a file, query nodes, read an element's text and
+// attributes, walk the elements, and say where in the file each one is written.
 #pragma once
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -24,13 +26,51 @@ struct XmlLoadError {
   bool domUnavailable = false;  // the DOM itself could not be created
   long line = 0;                // where parsing stopped, from 1; 0 when unknown
   long column = 0;
-  std::u16string reason;  // the parser's message, as it gives it
+  std::u16string reason;  // the parser's message; never empty once a parse failed
 };
 
 // Loads the file at `path` synchronously, without validation, external
-// entities, DTD loading or network access, keeping all whitespace.
-// Null when it cannot be loaded or parsed; `error` then says why.
+// entities, DTD loading or network access, keeping all whitespace, as the
+// Windows DOM reads it. Null when it cannot be loaded or parsed; `error`
+// then says why.
 XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error);
+
+// The encoding named in the XML declaration, as written; nullopt when none is declared.
+std::optional<std::u16string> declaredEncoding(const XmlDocument& document);
+
+// The document element; null when there is none.
+XmlNode documentElement(const XmlDocument& document);
+
+// The element's direct child elements, in document order.
+std::vector<XmlNode> childElements(const XmlNode& node);
+
+// The name as written, prefix included.
+std::u16string nodeName(const XmlNode& node);
+
+// The element's attributes, each as its name as written and its value:
+// those written in the start tag and the defaults of the internal DTD subset.
+std::vector<std::pair<std::u16string, std::u16string>> nodeAttributes(const XmlNode& node);
+
+// A place in the file: line and column, both from 1; 0 and 0 when unknown.
+// Lines end at LF, CR LF or a lone CR; columns count UTF-16 code units of the
+// decoded text from the start of the line, a tab as one.
+struct XmlPosition {
+  long line = 0;
+  long column = 0;
+  friend bool operator==(const XmlPosition&, const XmlPosition&) = default;
+};
+
+// Where the element `node` of `document` starts: the "<" of its start tag.
+// The positions of a document are found once, on the first call; for a node
+// found by a query rather than through documentElement() and childElements(),
+// the Windows DOM needs a walk over the node's preceding siblings.
+XmlPosition nodePosition(const XmlDocument& document, const XmlNode& node);
+
+// Where the attribute `name` of the element `node` is written: the first
+// character of its name; unknown when the start tag does not hold it (a
+// default of the internal DTD subset).
+XmlPosition attributePosition(const XmlDocument& document, const XmlNode& node,
+                              const std::u16string& name);
 
 // The first node, in document order, that `query` selects from the document
 // or from `context`; null when nothing matches or the query is rejected.
@@ -47,7 +87,8 @@ std::vector<XmlNode> selectNodes(const XmlDocument& document, const std::u16stri
 // The value of the element's attribute `name`; nullopt when it has none.
 std::optional<std::u16string> nodeAttribute(const XmlNode& node, const std::u16string& name);
 
-// The line, from 1, on which the node starts in its file; 0 when the DOM does not say.
+// The line, from 1, on which the node starts in its file; 0 when the DOM does
+// not say. Superseded by nodePosition().
 long nodeLine(const XmlNode& node);
 
 }  // namespace platform

@@ -1,9 +1,15 @@
 // The DOM is libxml2, set up as a validating-free, offline, whitespace-keeping
 // parser with XPath 1.0 for queries, and made to give the answers of the
 // Windows DOM where the two differ: names are matched as written, prefix
-// included; the file is read as it is, never decompressed; windows-1252 is
-// decoded as Windows decodes it; attribute defaults of the internal DTD
-// subset count.
+// included; the file is read as it is, never decompressed; only the encodings
+// the Windows DOM knows are read, each as Windows decodes it; a UTF-16 file
+// without a byte-order mark must declare its encoding; attribute defaults of
+// the internal DTD subset count; an entity reference in an attribute value is
+// its replacement text, for queries too.
+//
+// libxml2 keeps a line but no column for its nodes. Positions come from a
+// lexer over the decoded text that finds every start tag and attribute name
+// in document order, matched to the tree's elements in the same order.
 #include "platform/xml_dom.h"
 
 #include <libxml/encoding.h>
@@ -13,14 +19,36 @@
 #include <libxml/xpath.h>
 
 #include <climits>
+#include <unordered_map>
 
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "platform/xml_encoding.h"
 
 namespace platform {
 
+namespace {
+
+// A start tag as written: where it and each of its attribute names stand.
+struct StartTag {
+  std::u16string name;
+  XmlPosition position;
+  std::vector<std::pair<std::u16string, XmlPosition>> attributes;
+};
+
+// Where the elements of a document are written, found on first use.
+struct Positions {
+  std::vector<StartTag> tags;                             // in document order
+  std::unordered_map<const xmlNode*, std::size_t> tagOf;  // element to its tag
+};
+
+}  // namespace
+
 struct XmlDocumentImpl {
   xmlDocPtr document;
+  std::string bytes;                       // the file as read, for the positions
+  std::optional<std::u16string> encoding;  // as declared
+  std::optional<Positions> positions;
 };
 
 struct XmlNodeImpl {
@@ -76,6 +104,212 @@ void silenceLibxml() {
 
 const xmlChar* xmlText(const std::string& text) {
   return reinterpret_cast<const xmlChar*>(text.c_str());
+}
+
+std::u16string wide(const xmlChar* text) {
+  return text == nullptr ? std::u16string() : toWide(reinterpret_cast<const char*>(text));
+}
+
+// Follows a text through its lines, as XML counts them: CR LF, a lone CR and
+// LF each end one.
+class TextCursor {
+ public:
+  explicit TextCursor(std::u16string_view text) : text_(text) {}
+  bool atEnd() const { return pos_ >= text_.size(); }
+  char16_t current() const { return atEnd() ? u'\0' : text_[pos_]; }
+  bool startsWith(std::u16string_view prefix) const {
+    return text_.substr(std::min(pos_, text_.size())).starts_with(prefix);
+  }
+  XmlPosition position() const { return {line_, static_cast<long>(pos_ - lineStart_) + 1}; }
+  void advance() {
+    if (atEnd()) return;
+    const char16_t unit = text_[pos_++];
+    if (unit == u'\r' && current() == u'\n') ++pos_;
+    if (unit == u'\r' || unit == u'\n') {
+      ++line_;
+      lineStart_ = pos_;
+    }
+  }
+  void advanceTo(std::size_t offset) {
+    while (pos_ < offset && !atEnd()) advance();
+  }
+  // Moves past the next `end`, or to the end of the text.
+  void skipPast(std::u16string_view end) {
+    while (!atEnd() && !startsWith(end)) advance();
+    for (std::size_t i = 0; i < end.size(); ++i) advance();
+  }
+  void skipSpaces() {
+    while (isSpace(current())) advance();
+  }
+  // A name: up to a space, '=', '/' or '>'.
+  std::u16string name() {
+    std::u16string name;
+    while (!atEnd() && !isSpace(current()) && current() != u'=' && current() != u'/' &&
+           current() != u'>') {
+      name += current();
+      advance();
+    }
+    return name;
+  }
+  static bool isSpace(char16_t unit) {
+    return unit == u' ' || unit == u'\t' || unit == u'\r' || unit == u'\n';
+  }
+
+ private:
+  std::u16string_view text_;
+  std::size_t pos_ = 0;
+  long line_ = 1;
+  std::size_t lineStart_ = 0;
+};
+
+// Moves past a quoted value, the cursor on its opening quote.
+void skipQuoted(TextCursor& cursor) {
+  const char16_t quote = cursor.current();
+  cursor.advance();
+  while (!cursor.atEnd() && cursor.current() != quote) cursor.advance();
+  cursor.advance();
+}
+
+// Moves past a DOCTYPE declaration, its internal subset included.
+void skipDoctype(TextCursor& cursor) {
+  bool inSubset = false;
+  cursor.advance();
+  while (!cursor.atEnd()) {
+    const char16_t unit = cursor.current();
+    if (unit == u'"' || unit == u'\'') {
+      skipQuoted(cursor);
+    } else if (cursor.startsWith(u"<!--")) {
+      cursor.skipPast(u"-->");
+    } else if (cursor.startsWith(u"<?")) {
+      cursor.skipPast(u"?>");
+    } else if (unit == u'>' && !inSubset) {
+      cursor.advance();
+      return;
+    } else {
+      if (unit == u'[') inSubset = true;
+      if (unit == u']') inSubset = false;
+      cursor.advance();
+    }
+  }
+}
+
+// Reads a start tag, the cursor on its "<".
+StartTag startTag(TextCursor& cursor) {
+  StartTag tag;
+  tag.position = cursor.position();
+  cursor.advance();
+  tag.name = cursor.name();
+  for (;;) {
+    cursor.skipSpaces();
+    if (cursor.atEnd() || cursor.current() == u'>' || cursor.current() == u'/') break;
+    const XmlPosition at = cursor.position();
+    std::u16string name = cursor.name();
+    tag.attributes.emplace_back(std::move(name), at);
+    cursor.skipSpaces();
+    if (cursor.current() != u'=') break;
+    cursor.advance();
+    cursor.skipSpaces();
+    skipQuoted(cursor);
+  }
+  cursor.skipPast(u">");
+  return tag;
+}
+
+// Every start tag of a well-formed document's text, in document order.
+std::vector<StartTag> startTags(std::u16string_view text) {
+  std::vector<StartTag> tags;
+  TextCursor cursor(text);
+  while (!cursor.atEnd()) {
+    if (cursor.current() != u'<') {
+      cursor.advance();
+    } else if (cursor.startsWith(u"<!--")) {
+      cursor.skipPast(u"-->");
+    } else if (cursor.startsWith(u"<![CDATA[")) {
+      cursor.skipPast(u"]]>");
+    } else if (cursor.startsWith(u"<?")) {
+      cursor.skipPast(u"?>");
+    } else if (cursor.startsWith(u"<!")) {
+      skipDoctype(cursor);
+    } else if (cursor.startsWith(u"</")) {
+      cursor.skipPast(u">");
+    } else {
+      tags.push_back(startTag(cursor));
+    }
+  }
+  return tags;
+}
+
+struct EncodingHandlerClose {
+  void operator()(xmlCharEncodingHandler* handler) const noexcept { xmlCharEncCloseFunc(handler); }
+};
+struct BufferFree {
+  void operator()(xmlBuffer* buffer) const noexcept { xmlBufferFree(buffer); }
+};
+
+// The whole text of a document that loaded, decoded as its parse decoded it;
+// empty when it cannot be decoded.
+std::u16string decodedText(const std::string& bytes,
+                           const std::optional<std::u16string>& encoding) {
+  switch (byteStartOf(bytes)) {
+    case ByteStart::Utf16LeMark:
+      return utf16Text(std::string_view(bytes).substr(2), false, bytes.size());
+    case ByteStart::Utf16BeMark:
+      return utf16Text(std::string_view(bytes).substr(2), true, bytes.size());
+    case ByteStart::Utf16LeBare:
+      return utf16Text(bytes, false, bytes.size());
+    case ByteStart::Utf16BeBare:
+      return utf16Text(bytes, true, bytes.size());
+    case ByteStart::Utf8Mark:
+      return fromUtf8(std::string_view(bytes).substr(3));
+    case ByteStart::Plain:
+      break;
+  }
+  if (!encoding || findDomEncoding(*encoding)->codePage == 65001) return fromUtf8(bytes);
+  const std::unique_ptr<xmlCharEncodingHandler, EncodingHandlerClose> handler(
+      xmlFindCharEncodingHandler(toNarrow(*encoding).c_str()));
+  const std::unique_ptr<xmlBuffer, BufferFree> in(xmlBufferCreate());
+  const std::unique_ptr<xmlBuffer, BufferFree> out(xmlBufferCreate());
+  if (!handler || !in || !out ||
+      xmlBufferAdd(in.get(), xmlText(bytes), static_cast<int>(bytes.size())) != 0) {
+    return {};
+  }
+  // Each call converts as much as the output buffer's room allows.
+  while (xmlBufferLength(in.get()) > 0) {
+    const int before = xmlBufferLength(in.get());
+    if (xmlCharEncInFunc(handler.get(), out.get(), in.get()) < 0 ||
+        xmlBufferLength(in.get()) == before) {
+      return {};
+    }
+  }
+  return fromUtf8(std::string_view(reinterpret_cast<const char*>(xmlBufferContent(out.get())),
+                                   static_cast<std::size_t>(xmlBufferLength(out.get()))));
+}
+
+// Matches the elements from `first` on, in document order, to the start tags
+// from `next` on; stops at the first that differs in name, after which the
+// order says nothing. False once stopped.
+bool matchTags(xmlNodePtr first, Positions& positions, std::size_t& next) {
+  for (xmlNodePtr node = first; node != nullptr; node = node->next) {
+    if (node->type != XML_ELEMENT_NODE) continue;
+    if (next == positions.tags.size() || positions.tags[next].name != wide(node->name)) {
+      return false;
+    }
+    positions.tagOf.emplace(node, next++);
+    if (!matchTags(node->children, positions, next)) return false;
+  }
+  return true;
+}
+
+const StartTag* startTagOf(XmlDocumentImpl& document, const xmlNode* node) {
+  if (!document.positions) {
+    Positions& positions = document.positions.emplace();
+    positions.tags = startTags(decodedText(document.bytes, document.encoding));
+    std::size_t next = 0;
+    matchTags(document.document->children, positions, next);
+  }
+  const auto found = document.positions->tagOf.find(node);
+  return found == document.positions->tagOf.end() ? nullptr
+                                                  : &document.positions->tags[found->second];
 }
 
 // Code page 1252 from 0x80 to 0x9F as Windows decodes it, its five unassigned
@@ -152,6 +386,24 @@ void nameAsWritten(xmlNodePtr node) {
   node->ns = nullptr;
 }
 
+// Makes an attribute value that holds entity references one text node with
+// the replacement text: libxml2 keeps the references, which its XPath
+// comparisons do not follow, where the Windows DOM compares the value.
+void valueAsText(xmlAttrPtr attribute) {
+  bool plain = true;
+  for (xmlNodePtr child = attribute->children; child != nullptr; child = child->next) {
+    plain = plain && child->type == XML_TEXT_NODE;
+  }
+  if (plain) return;
+  const std::unique_ptr<xmlChar, XmlCharFree> value(
+      xmlNodeListGetString(attribute->doc, attribute->children, 1));
+  const xmlNodePtr text = xmlNewDocText(attribute->doc, value.get());
+  if (text == nullptr) throw std::bad_alloc();
+  xmlFreeNodeList(attribute->children);
+  text->parent = reinterpret_cast<xmlNodePtr>(attribute);
+  attribute->children = attribute->last = text;
+}
+
 // The same for every element from `first` on, its attributes and its
 // descendants. The parser's depth limit bounds the recursion.
 void nameAllAsWritten(xmlNodePtr first) {
@@ -161,6 +413,7 @@ void nameAllAsWritten(xmlNodePtr first) {
     for (xmlAttrPtr attribute = node->properties; attribute != nullptr;
          attribute = attribute->next) {
       nameAsWritten(reinterpret_cast<xmlNodePtr>(attribute));
+      valueAsText(attribute);
     }
     nameAllAsWritten(node->children);
   }
@@ -188,6 +441,37 @@ XmlNode select(xmlDocPtr document, xmlNodePtr context, const std::u16string& que
   return XmlNode(new XmlNodeImpl{result->nodesetval->nodeTab[0]});
 }
 
+// Refuses, before any parse, what the Windows DOM refuses and libxml2 would
+// read: an encoding name the Windows DOM does not know, and UTF-16 without a
+// byte-order mark whose declaration names no encoding. Has libxml2 decode a
+// known name as Windows does. Gives the declared encoding, if any.
+bool readableAsWindowsReadsIt(std::string_view bytes, std::optional<std::u16string>& encoding,
+                              XmlLoadError& error) {
+  const std::u16string start = declarationText(bytes);
+  const std::optional<DeclaredEncoding> declared = declaredEncodingIn(start);
+  const ByteStart kind = byteStartOf(bytes);
+  if (!declared && (kind == ByteStart::Utf16LeBare || kind == ByteStart::Utf16BeBare)) {
+    error.line = error.column = 1;
+    error.reason = u"UTF-16 without a byte-order mark and without an encoding declaration";
+    return false;
+  }
+  if (!declared) return true;
+  const DomEncoding* known = findDomEncoding(declared->name);
+  if (known == nullptr) {
+    TextCursor cursor(start);
+    cursor.advanceTo(declared->offset);
+    error.line = cursor.position().line;
+    error.column = cursor.position().column;
+    error.reason = u"unsupported encoding \"" + declared->name + u"\"";
+    return false;
+  }
+  if (known->readAs != nullptr) {
+    xmlAddEncodingAlias(known->readAs, toNarrow(declared->name).c_str());
+  }
+  encoding = declared->name;
+  return true;
+}
+
 }  // namespace
 
 XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error) {
@@ -199,11 +483,13 @@ XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error) {
   }
   useWindows1252AsWindowsDoes();
   // Read here rather than by libxml2, which would decompress a gzip or xz file.
-  const auto bytes = readFileBytes(path);
+  auto bytes = readFileBytes(path);
   if (!bytes || bytes->size() > INT_MAX) {
     error.reason = u"the file cannot be read";
     return nullptr;
   }
+  std::optional<std::u16string> encoding;
+  if (!readableAsWindowsReadsIt(*bytes, encoding, error)) return nullptr;
   // No XML_PARSE_NOENT (entities stay references, external ones unread), no
   // XML_PARSE_DTDLOAD or DTDVALID, no XML_PARSE_NOBLANKS, no network, and no
   // XML_PARSE_HUGE: elements nested deeper than 256 levels are refused, and
@@ -220,10 +506,67 @@ XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error) {
       xmlCtxtReadMemory(parser.get(), bytes->data(), static_cast<int>(bytes->size()),
                         toNarrow(path).c_str(), nullptr, options);
   silenceLibxml();
-  if (document == nullptr) return nullptr;
-  XmlDocument loaded(new XmlDocumentImpl{document});
+  if (document == nullptr) {
+    if (error.reason.empty()) error.reason = u"not well-formed";
+    return nullptr;
+  }
+  XmlDocument loaded(new XmlDocumentImpl{document, std::move(*bytes), std::move(encoding), {}});
   nameAllAsWritten(document->children);
   return loaded;
+}
+
+std::optional<std::u16string> declaredEncoding(const XmlDocument& document) {
+  return document->encoding;
+}
+
+XmlNode documentElement(const XmlDocument& document) {
+  const xmlNodePtr root = xmlDocGetRootElement(document->document);
+  return root == nullptr ? nullptr : XmlNode(new XmlNodeImpl{root});
+}
+
+std::vector<XmlNode> childElements(const XmlNode& node) {
+  std::vector<XmlNode> children;
+  for (xmlNodePtr child = node->node->children; child != nullptr; child = child->next) {
+    if (child->type == XML_ELEMENT_NODE) children.emplace_back(new XmlNodeImpl{child});
+  }
+  return children;
+}
+
+std::u16string nodeName(const XmlNode& node) {
+  return wide(node->node->name);
+}
+
+std::vector<std::pair<std::u16string, std::u16string>> nodeAttributes(const XmlNode& node) {
+  std::vector<std::pair<std::u16string, std::u16string>> attributes;
+  if (node->node->type != XML_ELEMENT_NODE) return attributes;
+  // Namespace declarations are attributes to the Windows DOM; libxml2 keeps
+  // them apart, so they come first.
+  for (xmlNsPtr ns = node->node->nsDef; ns != nullptr; ns = ns->next) {
+    attributes.emplace_back(ns->prefix == nullptr ? u"xmlns" : u"xmlns:" + wide(ns->prefix),
+                            wide(ns->href));
+  }
+  for (xmlAttrPtr attribute = node->node->properties; attribute != nullptr;
+       attribute = attribute->next) {
+    const std::unique_ptr<xmlChar, XmlCharFree> value(
+        xmlNodeListGetString(node->node->doc, attribute->children, 1));
+    attributes.emplace_back(wide(attribute->name), wide(value.get()));
+  }
+  return attributes;
+}
+
+XmlPosition nodePosition(const XmlDocument& document, const XmlNode& node) {
+  const StartTag* tag = startTagOf(*document, node->node);
+  return tag == nullptr ? XmlPosition{} : tag->position;
+}
+
+XmlPosition attributePosition(const XmlDocument& document, const XmlNode& node,
+                              const std::u16string& name) {
+  const StartTag* tag = startTagOf(*document, node->node);
+  if (tag == nullptr) return {};
+  for (const auto& [written, position] : tag->attributes) {
+    if (written == name) return position;
+  }
+  return {};
 }
 
 XmlNode selectSingleNode(const XmlDocument& document, const std::u16string& query) {

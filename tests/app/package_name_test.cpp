@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "row_names.h"
+
 namespace {
 
 struct NameCase {
@@ -45,6 +47,13 @@ TEST_P(PackageName, GivesCodeAndFlag) {
   EXPECT_EQ(parseCmdVariant(c.name), c.cmdVariant);
 }
 
-INSTANTIATE_TEST_SUITE_P(WorkedExamples, PackageName, testing::ValuesIn(kNameCases));
+// Each row is named after its launcher name.
+std::string nameOf(const testing::TestParamInfo<NameCase>& info) {
+  const std::u16string& name = info.param.name;
+  return name.empty() ? "EmptyName"
+                      : testing_support::rowName(std::string(name.begin(), name.end()));
+}
+
+INSTANTIATE_TEST_SUITE_P(WorkedExamples, PackageName, testing::ValuesIn(kNameCases), nameOf);
 
 }  // namespace

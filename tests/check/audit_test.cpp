@@ -1,19 +1,18 @@
-#include "check/audit.h"
-
+// The audit of a whole config.xml: the findings at their places, the counts,
+// the exit status, and the same findings for an entry as its single check.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "../scenario/package_folder.h"
-#include "check/check_tool.h"
-#include "platform/files.h"
+#include "check_support.h"
+#include "package_folder.h"
+#include "row_names.h"
 #include "test_support.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace scenario;
-using check::FindingKind;
+using namespace check_support;
 using testing_support::TempDir;
 
 const Folder kPackage = samplePackage();
@@ -30,149 +29,124 @@ const std::string kEValues = "<package_type>E</package_type><market_type>fr-fr</
 const std::string kOValues =
     "<package_type>O</package_type><quil_bar_pc>1A2B</quil_bar_pc><market_type>de</market_type>";
 
-// A finding: its kind, the entry's line (0: none) or for a prepared file how
-// many packages it breaks.
-using Finding = std::pair<FindingKind, long>;
-
 struct AuditCase {
   const char* what;
   Folder folder;
   int status;
-  std::string summary;  // the last line of the text report
-  std::vector<Finding> findings;
+  std::string summary;                // the report's last line
+  std::vector<std::string> findings;  // RULE@FILE:LINE:COLUMN, in order
 };
 
 const AuditCase kAuditCases[] = {
-    {"the sample", kPackage, 0, "2 packages: 2 complete, 0 incomplete; 0 findings", {}},
-    {"entries no run reads, and doubtful values",
-     with(
-         kPackage, "config.xml",
-         config("  <binary id=\"1\" code=\"TR01\">" + kOValues + "</binary>\n" +
-                entry("TR01", "<package_type>E</package_type>") +         // 3, 4
-                "  <binary><package_type>E</package_type></binary>\n" +   // 5
-                entry("tr02", kEValues) + entry("TR_3", kEValues) +       // 6, 7
-                "  <group>" + entry("TR04", kEValues) + "  </group>\n" +  // 8, 9
-                entry("TR05",
-                      "<package_type> O</package_type><quil_bar_pc>1A2B</quil_bar_pc>"
-                      "<market_type>de</market_type>") +  // 10
-                entry("TR06",
-                      "<package_type>E</package_type><quil_bar_pc> 1A2B</quil_bar_pc>"
-                      "<market_type>\n    fr-fr\n  </market_type>") +  // 11 to 13
-                entry("TR07", "<package_type>O</package_type><market_type>de</market_type>") +
-                entry("TR08", "<package_type>o</package_type><market_type>d\u00e9 </market_type>") +
-                entry("TR|9", kEValues))),
+    {"the sample", kPackage, 0, "2 packages: 2 complete, 0 incomplete; 0 errors, 0 warnings", {}},
+    {"entries no run reads",
+     with(kPackage, "config.xml",
+          config(entry("TR01", kOValues) + entry("TR01", kEValues) +        // 3, 4
+                 "  <binary><package_type>E</package_type></binary>\n" +    // 5
+                 entry("tr02", kEValues) + entry("TR_3", kEValues) +        // 6, 7
+                 "  <group>" + entry("TR04", kEValues) + "  </group>\n" +   // 8
+                 "  <binnary code=\"TR05\">" + kEValues + "</binnary>\n" +  // 10
+                 "  <note/>\n")),                                           // 11
      1,
-     "5 packages: 4 complete, 1 incomplete; 11 findings",
-     {{FindingKind::DuplicateCode, 4},
-      {FindingKind::MissingCode, 5},
-      {FindingKind::UncarriedCode, 6},
-      {FindingKind::UncarriedCode, 7},
-      {FindingKind::NotUnderConfig, 8},
-      {FindingKind::LooksLikeO, 10},
-      {FindingKind::IgnoredBarPc, 11},
-      {FindingKind::BlankInValue, 11},
-      {FindingKind::LooksLikeO, 15},
-      {FindingKind::BlankInValue, 15},
-      {FindingKind::UncarriedCode, 16}}},
-    {"prepared files that fail every package of a kind, each counted once",
+     "1 package: 1 complete, 0 incomplete; 5 errors, 3 warnings (duplicate-entry 1, "
+     "unknown-element 2, unused-entry 5)",
+     {"duplicate-entry@config.xml:4:3", "unused-entry@config.xml:5:3",
+      "unused-entry@config.xml:6:11", "unused-entry@config.xml:7:11",
+      "unknown-element@config.xml:8:3", "unused-entry@config.xml:8:12",
+      "unused-entry@config.xml:10:3", "unknown-element@config.xml:11:3"}},
+    {"values taken as written",
+     with(kPackage, "config.xml",
+          config(entry("TR01",
+                       "<package_type>o</package_type><quil_bar_pc>1A</quil_bar_pc>"
+                       "<market_type>de</market_type><market_type>fr</market_type>") +  // 3
+                 entry("TR 2",
+                       "<package_type>E</package_type><market_type>\xC2\xA0"
+                       "fr</market_type>") +  // 4
+                 entry("TR03",
+                       "<package_type>O</package_type><quil_bar_pc> 1A2B"
+                       "</quil_bar_pc>\n<market_type>de\n</market_type>"))),  // 5, 6
+     0,
+     "3 packages: 3 complete, 0 incomplete; 0 errors, 7 warnings (blank-in-code 1, "
+     "blank-in-value 1, ignored-bar-pc 1, invisible-character 1, looks-like-o 1, "
+     "repeated-value 1, wrapped-value 1)",
+     {"looks-like-o@config.xml:3:23", "ignored-bar-pc@config.xml:3:53",
+      "repeated-value@config.xml:3:111", "blank-in-code@config.xml:4:11",
+      "invisible-character@config.xml:4:53", "blank-in-value@config.xml:5:53",
+      "wrapped-value@config.xml:6:1"}},
+    {"prepared files that fail every package using them",
      with(
-         with(without(without(kPackage, "kvsetup_e.cif"), "kv-setup_e.cmd"), "kvsetup_o.cif",
-              "Bar=B8DF\r\nMarket=en-us\r\n"),
+         with(without(kPackage, "kv-setup_e.cmd"), "kvsetup_o.cif", "Bar=B8DF\r\nMarket=en-us\r\n"),
          "config.xml",
          config(entry("TR0107", kOValues) + entry("TR0200", kEValues) + entry("TR0300", kEValues))),
      1,
-     "3 packages: 0 complete, 3 incomplete; 3 findings",
-     {{FindingKind::PreparedFile, 2},
-      {FindingKind::PreparedFile, 2},
-      {FindingKind::PreparedFile, 1}}},
+     "3 packages: 0 complete, 3 incomplete; 2 errors, 0 warnings (missing-text 1, missing-variant "
+     "1)",
+     {"missing-variant@kv-setup_e.cmd", "missing-text@kvsetup_o.cif"}},
     {"a document element of another name",
      with(kPackage, "config.xml", "<settings>\n" + entry("TR01", kEValues) + "</settings>\n"),
      1,
-     "0 packages: 0 complete, 0 incomplete; 2 findings",
-     {{FindingKind::NoEntries, 0}, {FindingKind::NotUnderConfig, 2}}},
+     "0 packages: 0 complete, 0 incomplete; 1 error, 0 warnings (wrong-document-element 1)",
+     {"wrong-document-element@config.xml:1:1"}},
     {"config.xml that does not parse",
      with(kPackage, "config.xml", config(entry("TR01", "<package_type>"))),
      1,
-     "config.xml cannot be parsed",
-     {}},
-    {"no config.xml", without(kPackage, "config.xml"), 1, "there is no config.xml", {}},
+     "0 packages: 0 complete, 0 incomplete; 1 error, 0 warnings (config-unreadable 1)",
+     {"config-unreadable@config.xml:3"}},
+    {"windows-1252 text in a file read as UTF-8",
+     with(kPackage, "config.xml",
+          config(entry("TR01",
+                       "<package_type>E</package_type><market_type>"
+                       "d\xE9</market_type>"))),
+     1,
+     "0 packages: 0 complete, 0 incomplete; 1 error, 1 warning (config-unreadable 1, "
+     "encoding-mismatch 1)",
+     {"config-unreadable@config.xml:3", "encoding-mismatch@config.xml:3:67"}},
+    {"no config.xml",
+     without(kPackage, "config.xml"),
+     1,
+     "0 packages: 0 complete, 0 incomplete; 1 error, 0 warnings (no-config 1)",
+     {"no-config@config.xml"}},
     {"entries past line 65535",
      with(kPackage, "config.xml",
           config(std::string(70000, '\n') + entry("TR01", kEValues) + entry("TR01", kEValues))),
-     1,
-     "1 package: 1 complete, 0 incomplete; 1 finding",
-     {{FindingKind::DuplicateCode, 70004}}},
+     0,
+     "1 package: 1 complete, 0 incomplete; 0 errors, 1 warning (duplicate-entry 1)",
+     {"duplicate-entry@config.xml:70004:3"}},
 };
 
 class Audit : public testing::TestWithParam<AuditCase> {};
 
-// The audit finds every finding, on its entry's line where the DOM keeps lines,
-// counts the packages, sets the exit status, writes nothing and agrees with the
-// check of each single launcher.
 TEST_P(Audit, FindsWhatTheWholeFileShows) {
   const AuditCase& c = GetParam();
   TempDir package;
   writeFolder(package.path(), c.folder);
-  std::string out;
-  std::string err;
-  EXPECT_EQ(check::runCheckTool({u"--all", package.path().u16string()}, out, err), c.status) << out;
-  EXPECT_NE(out.find(c.summary, out.rfind('\n', out.size() - 2)), std::string::npos) << out;
-  std::string json;
-  check::runCheckTool({u"--all", u"--json", u"--diff", package.path().u16string()}, json, err);
-  EXPECT_TRUE(testing_support::isWellFormedJson(json)) << json;
+  const CheckOutput text = runCheck({u"--all", package.path().u16string()});
+  EXPECT_EQ(text.status, c.status) << text.out;
+  EXPECT_NE(text.out.find(c.summary + "\n", text.out.rfind('\n', text.out.size() - 2)),
+            std::string::npos)
+      << text.out;
+  const auto report = checkJson({u"--all", package.path().u16string()});
+  EXPECT_TRUE(samePlaces(findingPlaces(report), c.findings))
+      << testing::PrintToString(findingPlaces(report)) << "\n"
+      << report.dump(2);
   EXPECT_EQ(readFolder(package.path()), c.folder);
 
-  const testing_support::ScopedCurrentDir inPackage(package.path());
-  const check::Audit audit = check::auditPackages();
-  // The Windows DOM keeps no lines.
-  const bool lines = platform::kPathSeparator == u'/';
-  std::vector<Finding> found;
-  std::vector<Finding> expected;
-  for (const check::AuditFinding& f : audit.findings) {
-    found.emplace_back(f.kind, f.kind == FindingKind::PreparedFile ? long(f.packages) : f.line);
-  }
-  for (const auto& [kind, number] : c.findings) {
-    expected.emplace_back(kind, kind == FindingKind::PreparedFile || lines ? number : 0);
-  }
-  std::sort(found.begin(), found.end());
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(found, expected) << out;
-  // Each row says what the check of that one launcher says.
-  for (const check::AuditRow& row : audit.rows) {
-    const check::Diagnosis single = check::diagnosePackage(row.launcherName, true);
-    EXPECT_EQ(std::pair(row.complete, row.cause), std::pair(single.complete, single.cause));
+  // The check of each single package reports nothing about its entry that
+  // the audit does not.
+  const auto all = report["findings"];
+  for (const auto& row : report["packages"]) {
+    const auto single =
+        checkJson({u"--launcher", wide(row["launcher"]), package.path().u16string()});
+    for (auto f : single["findings"]) {
+      const bool listed = std::any_of(all.begin(), all.end(), [&](auto g) {
+        g["packages"] = nullptr;
+        return g == f;
+      });
+      EXPECT_TRUE(listed) << f.dump() << " is missing from the audit";
+    }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Folders, Audit, testing::ValuesIn(kAuditCases));
-
-// The JSON report holds the same audit, values escaped, one package per line.
-TEST(AuditJson, HoldsTheAudit) {
-  const AuditCase& c = kAuditCases[1];
-  TempDir package;
-  writeFolder(package.path(), c.folder);
-  std::string out;
-  std::string err;
-  ASSERT_EQ(
-      check::runCheckTool({u"--all", u"--json", u"--diff", package.path().u16string()}, out, err),
-      1);
-  for (const std::string expected : {
-           "\"kind\": \"cif\", \"launcher\": \"TRKVpackage_all_TR01_x.exe\", \"complete\": true, "
-           "\"cause\": \"\", \"diffs\": [{\"file\": \"kvsetup.cif\", \"diff\": \"--- a/kvsetup.cif",
-           "\\n+Inf=INSTALL_TR01.INF\\n",
-           "\"launcher\": \"TRKVpackage_all_TR07_xl.exe\", \"complete\": false, \"cause\": \"the "
-           "entry \\\"TR07\\\" is of type \\\"O\\\" but has no <quil_bar_pc>\", \"diffs\": []},",
-           "{\"kind\": \"blank-in-value\", \"line\": ",
-           "of \\\"TR06\\\" is \\\"\\\\n    fr-fr\\\\n  \\\": its blanks and line breaks are kept "
-           "as written\", \"packages\": 0}",
-           "of \\\"TR08\\\" is \\\"d\\u00e9 \\\": its",
-           "<config>: no run reads it\", \"packages\": 0}",
-           "\"summary\": {\"packages\": 5, \"complete\": 4, \"incomplete\": 1, \"findings\": 11, "
-           "\"text\": \"5 packages: 4 complete, 1 incomplete; 11 findings\"},\n  \"clean\": "
-           "false\n}\n",
-       }) {
-    EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
-  }
-}
+INSTANTIATE_TEST_SUITE_P(Folders, Audit, testing::ValuesIn(kAuditCases), testing_support::ByWhat());
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "row_names.h"
+
 namespace {
 
 struct DiffCase {
@@ -17,7 +19,7 @@ const DiffCase kDiffCases[] = {
     {"one line changed", "a\r\nb\r\nc\r\n", "a\r\nB\r\nc\r\n", true,
      "--- a/f\n+++ b/f\n@@ -1,3 +1,3 @@\n a\n-b\n+B\n c\n"},
     {"line end changed", "a\nb\n", "a\r\nb\r\n", true,
-     "--- a/f\n+++ b/f\n@@ -1,2 +1,2 @@\n-a\n-b\n+a\n+b\n"},
+     "--- a/f\n+++ b/f\n@@ -1,2 +1,2 @@\n-a\n-b\n+a^M\n+b^M\n"},
     {"new file", "", "x\n", false, "--- /dev/null\n+++ b/f\n@@ -0,0 +1 @@\n+x\n"},
     {"no newline at the end", "a\nb", "a\nc", true,
      "--- a/f\n+++ b/f\n@@ -1,2 +1,2 @@\n a\n-b\n\\ No newline at end of file\n+c\n"
@@ -40,6 +42,7 @@ TEST_P(UnifiedDiff, ShowsTheChanges) {
   EXPECT_EQ(check::unifiedDiff(c.before, c.after, "f", c.beforeExists), c.expected) << c.what;
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, UnifiedDiff, testing::ValuesIn(kDiffCases));
+INSTANTIATE_TEST_SUITE_P(Texts, UnifiedDiff, testing::ValuesIn(kDiffCases),
+                         testing_support::ByWhat());
 
 }  // namespace

@@ -1,17 +1,31 @@
 // What the settings load gives here and not under Wine, whose XML DOM differs
 // from the Windows one in these points: parse errors with their position, the
-// parser's depth limit, and attribute defaults of the internal DTD subset.
-// And a current directory that has been removed, which Windows does not allow.
+// parser's depth limit, attribute defaults of the internal DTD subset, entity
+// references in attribute values and the encodings it reads. And a current
+// directory that has been removed, which Windows does not allow.
 #include <gtest/gtest.h>
 
-#include "config/package_settings.h"
+#include <cctype>
+
+#include "config/settings_load.h"
 #include "test_support.h"
 
 namespace {
 
+using namespace std::string_literals;
 using testing_support::ScopedCurrentDir;
 using testing_support::TempDir;
 using testing_support::writeFile;
+
+// A test name from a row's description.
+template <class Row>
+std::string rowName(const testing::TestParamInfo<Row>& info) {
+  std::string name;
+  for (const char c : std::string(info.param.what)) {
+    name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  }
+  return name;
+}
 
 SettingsLoad loadIn(const TempDir& dir, const std::string& config, PackageSettings& settings) {
   writeFile(dir / "config.xml", config);
@@ -55,7 +69,57 @@ TEST_P(ParseError, SaysWhereAndWhy) {
   EXPECT_NE(reason.find(GetParam().named), std::u16string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Configs, ParseError, testing::ValuesIn(kParseErrors));
+INSTANTIATE_TEST_SUITE_P(Configs, ParseError, testing::ValuesIn(kParseErrors),
+                         rowName<ParseErrorCase>);
+
+// An E entry for TR01 whose market_type is `market`, after `prolog`.
+std::string eEntry(const std::string& prolog, const std::string& code, const std::string& market) {
+  return prolog + "<config><binary code=\"" + code +
+         "\"><package_type>E</package_type><market_type>" + market +
+         "</market_type></binary></config>";
+}
+
+// Bytes of ASCII `text` as UTF-16LE without a byte-order mark.
+std::string bareUtf16(const std::string& text) {
+  std::string bytes;
+  for (const char c : text) bytes += std::string{c, '\0'};
+  return bytes;
+}
+
+struct WindowsReadingCase {
+  const char* what;
+  std::string config;
+  SettingsStatus status;
+  std::u16string market;  // afterwards
+};
+
+// Files that libxml2 alone reads otherwise than the Windows DOM.
+const WindowsReadingCase kWindowsReadings[] = {
+    {"entity reference in the code",
+     eEntry("<!DOCTYPE config [<!ENTITY c \"TR01\">]>", "&c;", "de-de"), SettingsStatus::Loaded,
+     u"de-de"},
+    {"UTF-16 without byte-order mark or encoding",
+     bareUtf16(eEntry("<?xml version=\"1.0\"?>", "TR01", "de-de")), SettingsStatus::NotParsed,
+     u"en-us"},
+    {"an encoding name the Windows DOM does not know",
+     eEntry("<?xml version=\"1.0\" encoding=\"Windows-936\"?>", "TR01", "de-de"),
+     SettingsStatus::NotParsed, u"en-us"},
+    {"gb2312 in any case, as code page 936",
+     eEntry("<?xml version=\"1.0\" encoding=\"GB2312\"?>", "TR01", "\x80\xd6\xd0"),
+     SettingsStatus::Loaded, u"\u20ac\u4e2d"},
+};
+
+class WindowsReading : public testing::TestWithParam<WindowsReadingCase> {};
+
+TEST_P(WindowsReading, GivesWhatWindowsGives) {
+  TempDir dir;
+  PackageSettings settings;
+  EXPECT_EQ(loadIn(dir, GetParam().config, settings).status, GetParam().status);
+  EXPECT_EQ(settings.market, GetParam().market);
+}
+
+INSTANTIATE_TEST_SUITE_P(Configs, WindowsReading, testing::ValuesIn(kWindowsReadings),
+                         rowName<WindowsReadingCase>);
 
 TEST(PackageSettingsDtd, AttributeDefaultOfTheInternalSubsetCounts) {
   TempDir dir;

@@ -1,5 +1,7 @@
 #include "config/package_settings.h"
 
+#include "config/settings_load.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>

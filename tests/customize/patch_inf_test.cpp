@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "customize/setup_text.h"
+#include "row_names.h"
 #include "test_support.h"
 
 namespace {
@@ -72,6 +73,35 @@ TEST_P(PatchInf, RewritesWholeOrLeavesAlone) {
   EXPECT_EQ(readFolder(dir.path()), (testing_support::Folder{{"kvsetup.cif", c.after}})) << c.what;
 }
 
-INSTANTIATE_TEST_SUITE_P(SetupFiles, PatchInf, testing::ValuesIn(kPatchCases));
+INSTANTIATE_TEST_SUITE_P(SetupFiles, PatchInf, testing::ValuesIn(kPatchCases),
+                         testing_support::ByWhat());
+
+// A patch hands on none of the new file until every substitution is made, so
+// that a file lacking a text is never written; past a limit it hands the new
+// bytes on all the same, so that its memory stays bounded. Either way the
+// bytes handed on are the whole patched file.
+TEST(PatchSetupFile, HoldsTheNewFileBackUntilEverySubstitutionIsMade) {
+  for (const auto& [lines, handedOnEarly] : {std::pair{kFiller, false},
+                                             {kFiller + kFiller, false},
+                                             {std::string(3 << 20, '\n'), true}}) {
+    const std::string file = lines + kCif;
+    std::string handed;
+    bool early = false;
+    const PackageFiles files{nullptr, [&](const std::u16string&, const ByteTransform& transform) {
+                               for (std::size_t at = 0; at < file.size(); at += 65536) {
+                                 const auto piece = transform.feed(file.substr(at, 65536));
+                                 early = early || (!piece->empty() && at + 65536 < file.size());
+                                 handed += *piece;
+                               }
+                               return transform.finish(handed) ? RewriteEnd::Rewritten
+                                                               : RewriteEnd::Refused;
+                             }};
+    const PatchedSetup patched =
+        patchSetupFile(files, u"kvsetup.cif", 0, u"TR01", u"de-de", true, u"1A2B");
+    EXPECT_EQ(patched.outcome, PatchOutcome::Rewritten);
+    EXPECT_EQ(early, handedOnEarly) << lines.size();
+    EXPECT_EQ(handed, patchSetupBytes(file, 0, u"TR01", u"de-de", true, u"1A2B").bytes);
+  }
+}
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "row_names.h"
+
 namespace {
 
 using namespace std::string_literals;
@@ -102,6 +104,7 @@ TEST_P(StreamedPatch, DoesNotDependOnThePieces) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, StreamedPatch, testing::ValuesIn(kStreamCases));
+INSTANTIATE_TEST_SUITE_P(Files, StreamedPatch, testing::ValuesIn(kStreamCases),
+                         testing_support::ByWhat());
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 namespace {
 
 using namespace std::string_literals;
@@ -28,5 +30,39 @@ TEST(CodePage, UnpairedSurrogateBecomesADefaultCharacter) {
   EXPECT_TRUE(narrow.ends_with("z"));
   EXPECT_EQ(narrow.size(), 3u);
 }
+
+struct Utf8Case {
+  const char* what;
+  std::u16string wide;
+  std::string utf8;
+  bool back;  // fromUtf8(utf8) gives `wide` again
+};
+
+const Utf8Case kUtf8Cases[] = {
+    {"Cyrillic, accents and beyond the BMP", u"\u041f\u0430\u043a\u0435\u0442 \u00e9 \U0001F600",
+     "\xd0\x9f\xd0\xb0\xd0\xba\xd0\xb5\xd1\x82 \xc3\xa9 \xf0\x9f\x98\x80", true},
+    {"NUL is text like any other", u"a\0b"s, "a\0b"s, true},
+    {"bytes outside UTF-8 come back", u"caf\xdce9 \xdcc0\xdcaf", "caf\xe9 \xc0\xaf", true},
+    {"other unpaired surrogates become U+FFFD", u"\xd800 \xdfff \xdc7f \xdd00",
+     "\xef\xbf\xbd \xef\xbf\xbd \xef\xbf\xbd \xef\xbf\xbd", false},
+};
+
+class Utf8Text : public testing::TestWithParam<Utf8Case> {};
+
+TEST_P(Utf8Text, IsTheSameOnEveryPlatform) {
+  EXPECT_EQ(platform::toUtf8(GetParam().wide), GetParam().utf8);
+  if (GetParam().back) {
+    EXPECT_EQ(platform::fromUtf8(GetParam().utf8), GetParam().wide);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, Utf8Text, testing::ValuesIn(kUtf8Cases),
+                         [](const testing::TestParamInfo<Utf8Case>& info) {
+                           std::string name;
+                           for (const char c : std::string(info.param.what)) {
+                             name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           }
+                           return name;
+                         });
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "row_names.h"
+
 #include "package_folder.h"
 #include "test_support.h"
 
@@ -50,6 +52,7 @@ TEST_P(FailingWrite, LeavesTheLiveFileWhole) {
   EXPECT_EQ(readFolder(package.path()), with(before, "kvsetup.cif", c.liveAfter)) << c.what;
 }
 
-INSTANTIATE_TEST_SUITE_P(Limits, FailingWrite, testing::ValuesIn(kFailingWriteCases));
+INSTANTIATE_TEST_SUITE_P(Limits, FailingWrite, testing::ValuesIn(kFailingWriteCases),
+                         testing_support::ByWhat());
 
 }  // namespace

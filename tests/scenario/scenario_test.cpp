@@ -3,6 +3,8 @@
 // as it was are rows of the check tool's table, which also runs the tool.
 #include <gtest/gtest.h>
 
+#include "row_names.h"
+
 #include "package_folder.h"
 #include "test_support.h"
 
@@ -35,9 +37,8 @@ const std::string kNoMarket = "Inf=INSTALL.INF\r\nBar=B8DF\r\n";
 const std::string kCmdE = "@echo off\r\nsetup /i INSTALL.INF /e\r\n";
 const std::string kNotOurs = "kvsetup.cif.pkgcustomize-1234567";  // one character too many
 
-// The first two rows are the typical run, started directly and through an
-// intermediate process (the x86 stage of script/test runs just these two when
-// short of time).
+// The typical run, started directly and through an intermediate process (the
+// x86 stage of script/test runs just these two, by name, when short of time).
 const Scenario kScenarios[] = {
     {"typical run", kO, kPackage, kOPatched},
     {"typical run through an intermediate process", kO, kPackage, kOPatched, true},
@@ -85,6 +86,7 @@ TEST_P(ToolRun, LeavesThePackageAsExpected) {
   EXPECT_EQ(readFolder(package.path()), s.after) << s.what;
 }
 
-INSTANTIATE_TEST_SUITE_P(Packages, ToolRun, testing::ValuesIn(kScenarios));
+INSTANTIATE_TEST_SUITE_P(Packages, ToolRun, testing::ValuesIn(kScenarios),
+                         testing_support::ByWhat());
 
 }  // namespace

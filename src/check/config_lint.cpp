@@ -1,0 +1,396 @@
+#include "check/config_lint.h"
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <optional>
+
+#include "app/package_name.h"
+
+namespace check {
+
+namespace {
+
+const std::u16string kEntryName = u"binary";
+const std::array<std::u16string, 3> kValueNames = {u"package_type", u"quil_bar_pc", u"market_type"};
+
+Position positionOf(const platform::XmlPosition& position) {
+  return {position.line, position.column};
+}
+
+char16_t lower(char16_t unit) {
+  return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
+}
+
+// Edits (insertions, deletions, substitutions) that turn `a` into `b`,
+// letter case aside.
+std::size_t editDistance(const std::u16string& a, const std::u16string& b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min(
+          {row[j] + 1, row[j - 1] + 1, diagonal + (lower(a[i - 1]) == lower(b[j - 1]) ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// A known name within two edits of `name`; empty when none is.
+template <class Names>
+std::u16string nearName(const std::u16string& name, const Names& known) {
+  for (const std::u16string& candidate : known) {
+    if (editDistance(name, candidate) <= 2) return candidate;
+  }
+  return {};
+}
+
+std::u16string tag(const std::u16string& name) {
+  return u"<" + name + u">";
+}
+
+bool isInvisible(char16_t unit) {
+  return unit == 0x00A0 || unit == 0x00AD || unit == 0x1680 || unit == 0x180E ||
+         (unit >= 0x2000 && unit <= 0x200F) || unit == 0x2028 || unit == 0x2029 || unit == 0x202F ||
+         unit == 0x205F || unit == 0x2060 || unit == 0x3000 || unit == 0xFEFF;
+}
+
+bool hasInvisible(const std::u16string& text) {
+  return std::any_of(text.begin(), text.end(), isInvisible);
+}
+
+bool isBlank(char16_t unit) {
+  return unit == u' ' || unit == u'\t';
+}
+
+// UTF-8 text read as windows-1252 ("Ã©" for "é", "â€™" for "’").
+bool looksMisdecoded(const std::u16string& text) {
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    const char16_t next = text[i + 1];
+    if ((text[i] == 0x00C2 || text[i] == 0x00C3) && (next >= 0x0080 && next <= 0x00BF)) return true;
+    if (text[i] == 0x00E2 && next == 0x20AC) return true;
+  }
+  return false;
+}
+
+// Collects the findings of one file.
+struct Lint {
+  const platform::XmlDocument& document;
+  ConfigOutline outline;
+  bool misdecodedSeen = false;
+
+  Position at(const platform::XmlNode& node) const {
+    return positionOf(platform::nodePosition(document, node));
+  }
+  void add(RuleId rule, Position position, std::u16string message, std::u16string code = {},
+           std::u16string element = {}, std::optional<std::u16string> value = std::nullopt) {
+    outline.findings.push_back({rule, kConfigFile, position, std::move(message), std::move(code),
+                                std::move(element), std::move(value), 0});
+  }
+};
+
+// Why no launcher's name can carry `code`; empty when one can. The package
+// code of a launcher name made for it says so.
+std::u16string whyUncarried(const std::u16string& code) {
+  if (parsePackageCode(u"TRKVpack_v1_" + code + u"_x.exe") == code &&
+      std::none_of(code.begin(), code.end(), [](char16_t unit) {
+        return unit < 0x20 ||
+               std::u16string_view(u"\"*/:<>?\\|").find(unit) != std::u16string::npos;
+      })) {
+    return {};
+  }
+  if (!code.starts_with(u"TR")) return u"it does not begin with \"TR\"";
+  if (code.find(u'_') != std::u16string::npos) return u"it holds a \"_\", which ends the field";
+  return u"it holds a character that file names cannot hold";
+}
+
+void lintCode(Lint& lint, const ConfigEntry& entry) {
+  const std::u16string& code = entry.code;
+  if (hasInvisible(code)) {
+    lint.add(RuleId::InvisibleCharacter, entry.codePosition,
+             u"the code " + quoted(code) + u" holds an invisible or unusual blank character", code,
+             {}, code);
+  }
+  if (std::any_of(code.begin(), code.end(), isBlank)) {
+    lint.add(RuleId::BlankInCode, entry.codePosition,
+             u"the code " + quoted(code) + u" holds blanks, which a launcher's name must carry",
+             code, {}, code);
+  }
+}
+
+// The findings about one value the run reads.
+void lintValue(Lint& lint, const ConfigEntry& entry, const ConfigValue& value) {
+  const std::u16string& text = value.text;
+  const std::u16string what =
+      tag(value.name) + u" of " + quoted(entry.code) + u" is " + quoted(text);
+  const auto add = [&](RuleId rule, const std::u16string& why) {
+    lint.add(rule, value.position, what + why, entry.code, value.name, text);
+  };
+  if (text.empty()) return;  // the run's own finding
+  if (value.name == u"package_type" && text != u"O" &&
+      (text == u"o" || text == u" O" || text == u"O ")) {
+    add(RuleId::LooksLikeO, u", not \"O\": the \"_e\" variants are used");
+    return;
+  }
+  if (text.find_first_of(u"\r\n") != std::u16string::npos) {
+    add(RuleId::WrappedValue, u": it holds line breaks, which are kept as written");
+  } else if (isBlank(text.front()) || isBlank(text.back())) {
+    add(RuleId::BlankInValue, u": its blanks are kept as written");
+  }
+  if (hasInvisible(text))
+    add(RuleId::InvisibleCharacter, u": it holds an invisible or unusual blank");
+  if (!lint.misdecodedSeen && looksMisdecoded(text)) {
+    lint.misdecodedSeen = true;
+    add(RuleId::EncodingMismatch,
+        u": it looks like UTF-8 text read as windows-1252; save config.xml in the encoding it "
+        u"declares");
+  }
+}
+
+// The findings about the values of an entry that a run reads.
+void lintValues(Lint& lint, const ConfigEntry& entry) {
+  std::map<std::u16string, const ConfigValue*> first;
+  for (const ConfigValue& value : entry.values) {
+    const bool known =
+        std::find(kValueNames.begin(), kValueNames.end(), value.name) != kValueNames.end();
+    if (!known) {
+      const std::u16string near = nearName(value.name, kValueNames);
+      lint.add(RuleId::UnknownElement, value.position,
+               tag(value.name) + u" in the entry " + quoted(entry.code) +
+                   u" is not read by any run" +
+                   (near.empty() ? u"" : u": did you mean " + tag(near) + u"?"),
+               entry.code, value.name);
+    } else if (const auto [seen, inserted] = first.emplace(value.name, &value); !inserted) {
+      lint.add(RuleId::RepeatedValue, value.position,
+               u"a second " + tag(value.name) + u" in the entry " + quoted(entry.code) +
+                   u": the first (line " + number(seen->second->position.line) + u") is read",
+               entry.code, value.name, value.text);
+    }
+  }
+  const ConfigValue* type = valueOf(entry, u"package_type");
+  for (const auto& [name, value] : first) {
+    const bool read = name != u"quil_bar_pc" || (type != nullptr && type->text == u"O");
+    if (read) lintValue(lint, entry, *value);
+  }
+  const ConfigValue* barPc = valueOf(entry, u"quil_bar_pc");
+  if (barPc != nullptr && type != nullptr && !type->text.empty() && type->text != u"O") {
+    lint.add(RuleId::IgnoredBarPc, barPc->position,
+             tag(u"quil_bar_pc") + u" of " + quoted(entry.code) +
+                 u" is not read: its <package_type> is " + quoted(type->text) + u", not \"O\"",
+             entry.code, u"quil_bar_pc", barPc->text);
+  }
+}
+
+ConfigEntry readEntry(Lint& lint, const platform::XmlNode& node, const std::u16string& code) {
+  ConfigEntry entry{code,
+                    lint.at(node),
+                    positionOf(platform::attributePosition(lint.document, node, u"code")),
+                    {},
+                    false};
+  for (const platform::XmlNode& child : platform::childElements(node)) {
+    entry.values.push_back(
+        {platform::nodeName(child), platform::nodeText(child).value_or(u""), lint.at(child)});
+  }
+  return entry;
+}
+
+// An element under <config> that is not a <binary>: meant as an entry when
+// it has a code or is a near miss of the name.
+void lintOther(Lint& lint, const platform::XmlNode& node, const std::u16string& name) {
+  const auto code = platform::nodeAttribute(node, u"code");
+  const std::u16string near = nearName(name, std::array{kEntryName});
+  if (!code && near.empty()) {
+    lint.add(RuleId::UnknownElement, lint.at(node),
+             tag(name) + u" under <config> is not read by any run", {}, name);
+    return;
+  }
+  lint.add(RuleId::UnusedEntry, lint.at(node),
+           u"<" + name + (code ? u" code=" + quoted(*code) : u"") +
+               u"> is not an entry, so no run reads it" +
+               (near.empty() ? u": entries are <binary> elements" : u": did you mean <binary>?"),
+           code.value_or(u""), name);
+}
+
+void lintEntry(Lint& lint, const platform::XmlNode& node,
+               std::map<std::u16string, Position>& seen) {
+  const auto code = platform::nodeAttribute(node, u"code");
+  if (!code) {
+    lint.add(RuleId::UnusedEntry, lint.at(node), u"a <binary> without a code: no run reads it", {},
+             kEntryName);
+    return;
+  }
+  ConfigEntry entry = readEntry(lint, node, *code);
+  lintCode(lint, entry);
+  if (const std::u16string why = whyUncarried(*code); !why.empty()) {
+    lint.add(RuleId::UnusedEntry, entry.codePosition,
+             u"the code " + quoted(*code) + u" cannot come from a launcher's name (" + why +
+                 u"): no run reads the entry",
+             *code, kEntryName, *code);
+  } else if (const auto [first, inserted] = seen.emplace(*code, entry.position); !inserted) {
+    lint.add(RuleId::DuplicateEntry, entry.position,
+             u"a second entry with the code " + quoted(*code) +
+                 u": no run reads it, the first (line " + number(first->second.line) + u") is read",
+             *code, kEntryName);
+  } else {
+    entry.read = true;
+    lintValues(lint, entry);
+  }
+  lint.outline.entries.push_back(std::move(entry));
+}
+
+void lintEncoding(Lint& lint) {
+  const auto encoding = platform::declaredEncoding(lint.document);
+  if (!encoding) return;
+  std::u16string name;
+  for (const char16_t unit : *encoding) name += lower(unit);
+  for (const char16_t* usual : {u"utf-8", u"utf-16", u"iso-8859-1", u"windows-1252"}) {
+    if (name == usual) return;
+  }
+  lint.add(RuleId::UnusualEncoding, {1, 1},
+           u"config.xml declares the encoding " + quoted(*encoding) +
+               u"; only UTF-8, UTF-16, ISO-8859-1 and windows-1252 are read alike everywhere",
+           {}, {}, *encoding);
+}
+
+// The length of the valid UTF-8 sequence at the start of `bytes`; 0 when
+// none starts there.
+std::size_t utf8Length(std::string_view bytes) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  const unsigned char lead = byte(0);
+  const std::size_t length = lead < 0x80                    ? 1
+                             : lead >= 0xC2 && lead <= 0xDF ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
+  if (length == 0 || length > bytes.size()) return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+  }
+  // No overlong forms, surrogates or points past U+10FFFF.
+  if ((lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) > 0x9F) ||
+      (lead == 0xF0 && byte(1) < 0x90) || (lead == 0xF4 && byte(1) > 0x8F)) {
+    return 0;
+  }
+  return length;
+}
+
+// Where the first byte that is not UTF-8 lies; line 0 when every byte is.
+Position firstNonUtf8(std::string_view bytes) {
+  Position at{1, 1};
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t length = utf8Length(bytes.substr(i));
+    if (length == 0) return at;
+    const char byte = bytes[i];
+    if (byte == '\n' || (byte == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n'))) {
+      at = {at.line + 1, 1};
+    } else if (byte != '\r') {
+      at.column += length == 4 ? 2 : 1;
+    }
+    i += length;
+  }
+  return {};
+}
+
+// The encoding the XML declaration at the start of `bytes` names, lower-cased;
+// empty when there is none.
+std::string declaredIn(std::string_view bytes) {
+  if (!bytes.starts_with("<?xml")) return {};
+  const std::string_view declaration = bytes.substr(0, bytes.find("?>"));
+  const auto at = declaration.find("encoding");
+  if (at == std::string_view::npos) return {};
+  const auto open = declaration.find_first_of("\"'", at);
+  const auto close =
+      open == std::string_view::npos ? open : declaration.find(declaration[open], open + 1);
+  if (close == std::string_view::npos) return {};
+  std::string name(declaration.substr(open + 1, close - open - 1));
+  for (char& c : name) c = static_cast<char>(lower(static_cast<char16_t>(c)));
+  return name;
+}
+
+bool byPosition(const Finding& a, const Finding& b) {
+  return std::pair(a.position.line, a.position.column) <
+         std::pair(b.position.line, b.position.column);
+}
+
+}  // namespace
+
+ConfigOutline outlineConfig(const platform::XmlDocument& document) {
+  Lint lint{document, {}, false};
+  lintEncoding(lint);
+  const platform::XmlNode root = platform::documentElement(document);
+  if (!root) return lint.outline;
+  const std::u16string rootName = platform::nodeName(root);
+  if (rootName != u"config") {
+    lint.add(RuleId::WrongDocumentElement, lint.at(root),
+             u"the document element is " + tag(rootName) +
+                 u", not <config>: no run reads any entry of config.xml",
+             {}, rootName);
+    return lint.outline;
+  }
+  std::map<std::u16string, Position> seen;
+  for (const platform::XmlNode& child : platform::childElements(root)) {
+    const std::u16string name = platform::nodeName(child);
+    if (name == kEntryName) {
+      lintEntry(lint, child, seen);
+    } else {
+      lintOther(lint, child, name);
+    }
+  }
+  for (const platform::XmlNode& nested : platform::selectNodes(document, u"/config/*//binary")) {
+    const auto code = platform::nodeAttribute(nested, u"code");
+    lint.add(RuleId::UnusedEntry, lint.at(nested),
+             (code ? u"<binary code=" + quoted(*code) + u">" : u"a <binary>") +
+                 u" is not directly under <config>: no run reads it",
+             code.value_or(u""), kEntryName);
+  }
+  if (lint.outline.entries.empty()) {
+    lint.add(RuleId::NoEntry, lint.at(root),
+             u"config.xml has no <binary> entry with a code directly under <config>");
+  }
+  std::stable_sort(lint.outline.findings.begin(), lint.outline.findings.end(), byPosition);
+  return lint.outline;
+}
+
+const ConfigEntry* entryFor(const ConfigOutline& outline, const std::u16string& code) {
+  for (const ConfigEntry& entry : outline.entries) {
+    if (entry.code == code) return &entry;
+  }
+  return nullptr;
+}
+
+const ConfigValue* valueOf(const ConfigEntry& entry, const std::u16string& name) {
+  for (const ConfigValue& value : entry.values) {
+    if (value.name == name) return &value;
+  }
+  return nullptr;
+}
+
+std::vector<Finding> encodingHint(std::string_view bytes) {
+  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) return {};
+  const std::string declared = declaredIn(bytes);
+  if (!declared.empty() && declared != "utf-8" && declared != "utf8") return {};
+  const Position at = firstNonUtf8(bytes);
+  if (at.line == 0) return {};
+  return {{RuleId::EncodingMismatch,
+           kConfigFile,
+           at,
+           u"config.xml is read as UTF-8 but is not UTF-8 here: it looks saved as windows-1252; "
+           u"save it as UTF-8, or declare encoding=\"windows-1252\"",
+           {},
+           {},
+           std::nullopt,
+           0}};
+}
+
+bool aboutWholeFile(const Finding& finding) {
+  return finding.code.empty() &&
+         (finding.rule == RuleId::WrongDocumentElement ||
+          finding.rule == RuleId::EncodingMismatch || finding.rule == RuleId::UnusualEncoding ||
+          finding.rule == RuleId::LeftoverFile);
+}
+
+}  // namespace check

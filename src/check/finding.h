@@ -1,0 +1,88 @@
+// What the check tool finds: one rule broken at one place, with how serious it is.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace check {
+
+enum class Severity {
+  Error,    // the package will not be customised as written
+  Warning,  // it will be, but probably not as meant
+};
+
+enum class RuleId {
+  NoLauncher,
+  NoPackageCode,
+  NoConfig,
+  ConfigUnreadable,
+  WrongDocumentElement,
+  NoEntry,
+  UnusedEntry,
+  MissingValue,
+  EmptyValue,
+  MissingVariant,
+  ReadOnlyFile,
+  MissingText,
+  CutShort,
+  NoLiveCif,
+  RunError,
+  DuplicateEntry,
+  UnknownElement,
+  RepeatedValue,
+  WrappedValue,
+  BlankInValue,
+  LooksLikeO,
+  IgnoredBarPc,
+  InvisibleCharacter,
+  BlankInCode,
+  EncodingMismatch,
+  UnusualEncoding,
+  LeftoverFile,
+};
+
+struct Rule {
+  RuleId id;
+  const char* name;  // stable, short kebab-case
+  Severity severity;
+  const char* summary;      // one line
+  const char* description;  // what it means
+  const char* help;         // how to fix it
+};
+
+// Every rule, in the order of RuleId.
+const std::vector<Rule>& allRules();
+const Rule& rule(RuleId id);
+
+struct Position {
+  long line = 0;  // both from 1; 0 when unknown
+  long column = 0;
+};
+
+struct Finding {
+  RuleId rule = RuleId::RunError;
+  std::u16string file;  // relative to the package folder
+  Position position;
+  std::u16string message;  // one line
+  std::u16string code;     // the package code it is about; empty when none
+  std::u16string element;  // the element it is about; empty when none
+  std::optional<std::u16string> value;
+  std::size_t packages = 0;  // with --all: how many package runs it breaks, when it is a run's
+};
+
+Severity severityOf(const Finding& finding);
+
+// How many findings are errors, and how many warnings.
+std::size_t countErrors(const std::vector<Finding>& findings);
+std::size_t countWarnings(const std::vector<Finding>& findings);
+
+// `text` in double quotes, as messages show names, codes and values, with
+// line breaks and tabs shown as \n, \r and \t.
+std::u16string quoted(const std::u16string& text);
+
+// `value` in decimal digits.
+std::u16string number(long value);
+
+}  // namespace check

@@ -1,0 +1,182 @@
+#include "check/json_report.h"
+
+#include <iterator>
+
+#include "check/verdict.h"
+
+namespace check {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+json text(const std::u16string& value) {
+  return value.empty() ? json() : json(utf8(value));
+}
+
+json count(long value) {
+  return value > 0 ? json(value) : json();
+}
+
+const char* kindName(std::int32_t cmdVariant) {
+  return cmdVariant == 0 ? "cif" : "cmd";
+}
+
+const char* walkEndName(WalkEnd end) {
+  const char* const names[] = {"launcher",       "shell", "no-parent",
+                               "parent-missing", "loop",  "not-listed"};
+  static_assert(std::size(names) == static_cast<std::size_t>(WalkEnd::NotListed) + 1);
+  return names[static_cast<int>(end)];
+}
+
+const char* statusName(SettingsStatus status) {
+  const char* const names[] = {"loaded",          "no-current-directory", "no-config-file",
+                               "dom-unavailable", "not-parsed",           "quote-in-code",
+                               "no-entry",        "package-type-missing", "package-type-empty",
+                               "bar-pc-missing",  "bar-pc-empty",         "market-missing",
+                               "market-empty"};
+  static_assert(std::size(names) == static_cast<std::size_t>(SettingsStatus::MarketEmpty) + 1);
+  return names[static_cast<int>(status)];
+}
+
+const char* outcomeName(PatchOutcome outcome) {
+  const char* const names[] = {"rewritten", "skipped",      "not-read",
+                               "cut-short", "text-missing", "not-written"};
+  return names[static_cast<int>(outcome)];
+}
+
+json head(const ReportContext& context, const char* mode) {
+  return {{"schemaVersion", kJsonSchemaVersion},
+          {"tool", {{"name", "pkgcustomize-check"}, {"version", PKGCUSTOMIZE_VERSION}}},
+          {"mode", mode},
+          {"folder", utf8(context.folder)}};
+}
+
+json summary(const std::vector<Finding>& findings) {
+  return {{"errors", countErrors(findings)},
+          {"warnings", countWarnings(findings)},
+          {"byRule", countByRule(findings)}};
+}
+
+json launcherJson(const PackageCheck& check) {
+  const LauncherSearch& walk = check.run.trace.launcher;
+  return {{"name", text(walk.name)},
+          {"given", check.launcherGiven ? text(*check.launcherGiven) : json()},
+          {"source", check.launcherGiven ? "command-line" : "process-tree"},
+          {"isLauncher", walk.end == WalkEnd::Launcher},
+          {"walkEnd", walkEndName(walk.end)}};
+}
+
+json settingsJson(const RunTrace& trace) {
+  const bool read = trace.end != RunEnd::NoLauncherName && trace.end != RunEnd::NoPackageCode;
+  const bool loaded = read && trace.load.status == SettingsStatus::Loaded;
+  return {{"configFile", read ? text(trace.load.configPath) : json()},
+          {"status", read ? json(statusName(trace.load.status)) : json()},
+          {"useEVariant", loaded ? json(trace.settings.useEVariant != 0) : json()},
+          {"barPc", loaded ? json(utf8(trace.settings.barPc)) : json()},
+          {"market", loaded ? json(utf8(trace.settings.market)) : json()}};
+}
+
+json patchJson(const PatchCall& call) {
+  json substitutions = json::array();
+  for (const AppliedSubstitution& applied : call.patched.applied) {
+    substitutions.push_back({{"searched", utf8FromNarrow(applied.substitution.searched)},
+                             {"replacement", utf8FromNarrow(applied.substitution.replacement)},
+                             {"found", applied.found},
+                             {"line", applied.found ? json(applied.line) : json()}});
+  }
+  return {{"file", utf8(call.request.setupPath)},         {"kind", kindName(call.request.cmdFile)},
+          {"infName", call.request.cmdFile == 0},         {"values", call.request.substituteValues},
+          {"outcome", outcomeName(call.patched.outcome)}, {"substitutions", substitutions}};
+}
+
+json changesJson(const std::vector<FileChange>& changes, bool withDiff) {
+  json out = json::array();
+  for (const FileChange& change : changes) {
+    out.push_back({{"file", utf8(change.name)},
+                   {"existsNow", change.before.has_value()},
+                   {"diff", withDiff ? json(changeDiff(change)) : json()}});
+  }
+  return out;
+}
+
+json findingsJson(const std::vector<Finding>& findings, bool withPackages) {
+  json out = json::array();
+  for (const Finding& f : findings) out.push_back(findingJson(f, withPackages));
+  return out;
+}
+
+}  // namespace
+
+json findingJson(const Finding& f, bool withPackages) {
+  return {{"rule", rule(f.rule).name},
+          {"severity", severityOf(f) == Severity::Error ? "error" : "warning"},
+          {"file", text(f.file)},
+          {"line", count(f.position.line)},
+          {"column", count(f.position.column)},
+          {"code", text(f.code)},
+          {"element", text(f.element)},
+          {"value", f.value ? json(utf8(*f.value)) : json()},
+          {"message", utf8(f.message)},
+          {"packages", withPackages ? count(static_cast<long>(f.packages)) : json()}};
+}
+
+std::string dumped(const json& value) {
+  return value.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+std::string jsonReport(const ReportContext& context, const PackageCheck& check) {
+  const RunTrace& trace = check.run.trace;
+  const Customization& done = trace.customization;
+  const bool copyTried = !done.variantName.empty();
+  json patches = json::array();
+  for (const PatchCall& call : done.patches) patches.push_back(patchJson(call));
+  json out = head(context, "package");
+  out["launcher"] = launcherJson(check);
+  out["packageCode"] = text(trace.packageCode);
+  out["kind"] = trace.packageCode.empty() ? json() : json(kindName(trace.cmdVariant));
+  out["settings"] = settingsJson(trace);
+  out["copy"] = {{"variant", text(done.variantName)},
+                 {"live", text(done.liveName)},
+                 {"copied", copyTried ? json(done.copied) : json()}};
+  out["patches"] = patches;
+  out["changes"] = changesJson(check.run.changes, context.withDiff);
+  out["findings"] = findingsJson(check.findings, false);
+  out["complete"] = check.run.complete;
+  out["cause"] = check.run.complete ? json() : json(utf8(check.run.findings.front().message));
+  out["summary"] = summary(check.findings);
+  return dumped(out);
+}
+
+std::string auditJsonReport(const ReportContext& context, const Audit& audit) {
+  json rows = json::array();
+  for (const AuditRow& row : audit.rows) {
+    if (context.onlyFailures && row.complete) continue;
+    const bool diffs = context.withDiff && row.firstOfOutcome;
+    json diffList = json::array();
+    for (const FileChange& change : row.changes) {
+      diffList.push_back({{"file", utf8(change.name)}, {"diff", changeDiff(change)}});
+    }
+    rows.push_back({{"code", utf8(row.code)},
+                    {"line", count(row.position.line)},
+                    {"column", count(row.position.column)},
+                    {"kind", kindName(row.cmdVariant)},
+                    {"launcher", utf8(row.launcherName)},
+                    {"complete", row.complete},
+                    {"cause", text(row.cause)},
+                    {"diffs", diffs ? diffList : json()}});
+  }
+  json out = head(context, "all");
+  out["configFile"] = text(audit.config.configPath);
+  out["configStatus"] = statusName(audit.config.status);
+  out["packages"] = rows;
+  out["findings"] = findingsJson(audit.findings, true);
+  json counts = summary(audit.findings);
+  counts["packages"] = audit.packages;
+  counts["complete"] = audit.completePackages;
+  counts["incomplete"] = audit.packages - audit.completePackages;
+  out["summary"] = counts;
+  return dumped(out);
+}
+
+}  // namespace check

@@ -1,0 +1,29 @@
+// The check tool's reports as JSON for scripts: one object of a fixed shape
+// per report, the same keys on every path (null where a value is unknown).
+#pragma once
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "check/audit.h"
+#include "check/package_check.h"
+#include "check/report.h"
+
+namespace check {
+
+inline constexpr int kJsonSchemaVersion = 1;
+
+// One finding as a JSON object.
+nlohmann::ordered_json findingJson(const Finding& finding, bool withPackages);
+
+// The check of one package.
+std::string jsonReport(const ReportContext& context, const PackageCheck& check);
+
+// The audit of every package.
+std::string auditJsonReport(const ReportContext& context, const Audit& audit);
+
+// A JSON value as text, indented; text that is not UTF-8 is replaced.
+std::string dumped(const nlohmann::ordered_json& value);
+
+}  // namespace check

@@ -1,0 +1,129 @@
+#include "check/options.h"
+
+#include <utility>
+
+#include "platform/codepage.h"
+
+namespace check {
+
+const char kUsage[] =
+    "usage: pkgcustomize-check [--launcher NAME] [OPTIONS] [FOLDER]\n"
+    "       pkgcustomize-check --all [OPTIONS] [FOLDER]\n";
+
+const char kHelp[] =
+    "Shows what pkgcustomize would do in a package folder, and what keeps it from\n"
+    "customising the package as meant, by running the customisation itself on a\n"
+    "view of the folder that keeps every write in memory. Writes no file.\n"
+    "\n"
+    "  FOLDER            the package folder (default: the current directory)\n"
+    "  --launcher NAME   the launcher's file name, e.g. TRKVpack_v2_TR0107_x.exe\n"
+    "                    (default: found among this program's parent processes)\n"
+    "  --all             check every package of config.xml, for both kinds of\n"
+    "                    launcher (..._<code>_x.exe, the .cif file, and\n"
+    "                    ..._<code>_xl.exe, the .cmd script), and what only the\n"
+    "                    whole file shows\n"
+    "  --diff            show each live file's new text as a unified diff; with\n"
+    "                    --all for the first package of each distinct outcome\n"
+    "  --format FORMAT   text (default), json, gcc (FILE:LINE:COLUMN: lines for\n"
+    "                    editors), sarif (SARIF 2.1.0) or github (GitHub Actions\n"
+    "                    annotations); --json is --format json\n"
+    "  --only-failures   with --all, print only the rows that are not complete\n"
+    "  --strict          exit 1 on a warning too\n"
+    "  --help            show this help (on Windows also /?)\n"
+    "  --version         show the version\n"
+    "\n"
+    "Exit status: 0 when nothing keeps the package from being customised as\n"
+    "written (warnings are printed all the same), 1 on an error (with --strict on\n"
+    "a warning too), 2 on a usage error or when the folder cannot be read.\n"
+    "\n"
+    "The rules, with an example and the fix for each: docs/rules.md. The JSON\n"
+    "report: docs/json.md.\n";
+
+namespace {
+
+const std::pair<const char16_t*, Format> kFormats[] = {
+    {u"text", Format::Text},   {u"json", Format::Json},     {u"gcc", Format::Gcc},
+    {u"sarif", Format::Sarif}, {u"github", Format::Github},
+};
+
+// The value of an option given as "--name VALUE" or "--name=VALUE"; nullopt
+// when `args[i]` is not that option. Advances `i` past a separate value.
+std::optional<std::u16string> optionValue(const std::vector<std::u16string>& args, std::size_t& i,
+                                          const std::u16string& name, std::string& error) {
+  const std::u16string& arg = args[i];
+  if (arg.starts_with(name + u"=")) return arg.substr(name.size() + 1);
+  if (arg != name) return std::nullopt;
+  if (i + 1 == args.size()) {
+    error = platform::toUtf8(name) + " needs a value";
+    return std::u16string();
+  }
+  return args[++i];
+}
+
+// Applies one flag; false when `arg` is none.
+bool applyFlag(const std::u16string& arg, Options& o) {
+  const std::pair<const char16_t*, bool Options::*> flags[] = {
+      {u"--all", &Options::all},       {u"--diff", &Options::diff},
+      {u"--strict", &Options::strict}, {u"--only-failures", &Options::onlyFailures},
+      {u"--help", &Options::help},     {u"-h", &Options::help},
+      {u"/?", &Options::help},         {u"--version", &Options::version},
+  };
+  for (const auto& [name, flag] : flags) {
+    if (arg == name) {
+      o.*flag = true;
+      return true;
+    }
+  }
+  if (arg != u"--json") return false;
+  o.format = Format::Json;
+  return true;
+}
+
+std::string applyFormat(const std::u16string& name, Options& o) {
+  for (const auto& [known, format] : kFormats) {
+    if (name == known) {
+      o.format = format;
+      return {};
+    }
+  }
+  return "unknown format \"" + platform::toUtf8(name) + "\" (text, json, gcc, sarif or github)";
+}
+
+// Applies the argument at `i`; a usage error, or empty.
+std::string applyArgument(const std::vector<std::u16string>& args, std::size_t& i, Options& o) {
+  std::string error;
+  if (applyFlag(args[i], o)) return {};
+  if (auto launcher = optionValue(args, i, u"--launcher", error)) {
+    if (error.empty() && launcher->empty()) error = "--launcher needs a name";
+    o.launcher = std::move(*launcher);
+    return error;
+  }
+  if (auto format = optionValue(args, i, u"--format", error)) {
+    return error.empty() ? applyFormat(*format, o) : error;
+  }
+  if (args[i].starts_with(u"-") && args[i] != u"-") {
+    return "unknown option " + platform::toUtf8(args[i]);
+  }
+  if (o.folder) return "only one FOLDER may be given";
+  o.folder = args[i];
+  return {};
+}
+
+}  // namespace
+
+ParsedOptions parseOptions(const std::vector<std::u16string>& args) {
+  ParsedOptions parsed;
+  for (std::size_t i = 0; i < args.size() && parsed.error.empty(); ++i) {
+    parsed.error = applyArgument(args, i, parsed.options);
+  }
+  const Options& o = parsed.options;
+  if (parsed.error.empty() && o.all && o.launcher) {
+    parsed.error = "--all and --launcher exclude each other";
+  }
+  if (parsed.error.empty() && o.onlyFailures && !o.all) {
+    parsed.error = "--only-failures needs --all";
+  }
+  return parsed;
+}
+
+}  // namespace check

@@ -1,0 +1,37 @@
+// The check tool's command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace check {
+
+enum class Format { Text, Json, Gcc, Sarif, Github };
+
+struct Options {
+  std::optional<std::u16string> launcher;  // --launcher: the launcher's file name or path
+  std::optional<std::u16string> folder;
+  bool all = false;
+  bool diff = false;
+  bool strict = false;
+  bool onlyFailures = false;
+  Format format = Format::Text;
+  bool help = false;
+  bool version = false;
+};
+
+// The options `args` (without the program name) give, or the usage error
+// they make.
+struct ParsedOptions {
+  Options options;
+  std::string error;  // empty when the arguments are valid
+};
+
+ParsedOptions parseOptions(const std::vector<std::u16string>& args);
+
+// What --help prints.
+extern const char kUsage[];
+extern const char kHelp[];
+
+}  // namespace check

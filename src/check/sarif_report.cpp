@@ -1,0 +1,110 @@
+#include "check/sarif_report.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
+#include "check/json_report.h"
+
+namespace check {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// The folder findings' files are relative to.
+const char kBase[] = "PACKAGE";
+
+// SARIF's messages are sentences.
+json message(std::string text) {
+  if (!text.empty() && text.back() != '.') text += '.';
+  return {{"text", text}};
+}
+
+const char* level(Severity severity) {
+  return severity == Severity::Error ? "error" : "warning";
+}
+
+// "wrapped-value" as "WrappedValue", the form SARIF gives rule names.
+std::string pascalCase(const std::string& id) {
+  std::string name;
+  bool upper = true;
+  for (const char c : id) {
+    if (c == '-') {
+      upper = true;
+    } else {
+      name += upper ? static_cast<char>(c - 'a' + 'A') : c;
+      upper = false;
+    }
+  }
+  return name;
+}
+
+json rules() {
+  json out = json::array();
+  for (const Rule& r : allRules()) {
+    out.push_back({{"id", r.name},
+                   {"name", pascalCase(r.name)},
+                   {"shortDescription", message(r.summary)},
+                   {"fullDescription", message(r.description)},
+                   {"help", message(r.help)},
+                   {"defaultConfiguration", {{"level", level(r.severity)}}}});
+  }
+  return out;
+}
+
+// The folder as a file URI ending in "/", for originalUriBaseIds.
+std::string folderUri(const std::u16string& folder) {
+  std::string path = utf8(folder);
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  if (path.empty() || path.back() != '/') path += '/';
+  std::string uri = path.front() == '/' ? "file://" : "file:///";
+  const char* const hex = "0123456789ABCDEF";
+  for (const char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool plain =
+        std::isalnum(byte) || std::string_view("/-._~:").find(c) != std::string_view::npos;
+    if (plain) {
+      uri += c;
+    } else {
+      uri += {'%', hex[byte >> 4], hex[byte & 15]};
+    }
+  }
+  return uri;
+}
+
+json result(const Finding& f) {
+  json out = {{"ruleId", rule(f.rule).name},
+              {"ruleIndex", static_cast<int>(f.rule)},
+              {"level", level(severityOf(f))},
+              {"message", message(utf8(f.message))}};
+  if (f.file.empty()) return out;
+  // A finding about a file as a whole (a missing text, a missing file) is
+  // placed at its first line, as SARIF's viewers expect a region.
+  json location = {{"artifactLocation", {{"uri", utf8(f.file)}, {"uriBaseId", kBase}}},
+                   {"region", {{"startLine", std::max(f.position.line, 1L)}}}};
+  if (f.position.column > 0) location["region"]["startColumn"] = f.position.column;
+  out["locations"] = json::array({{{"physicalLocation", location}}});
+  return out;
+}
+
+}  // namespace
+
+std::string sarifReport(const ReportContext& context, const std::vector<Finding>& findings) {
+  json results = json::array();
+  for (const Finding& f : findings) results.push_back(result(f));
+  const json run = {
+      {"tool",
+       {{"driver",
+         {{"name", "pkgcustomize-check"}, {"version", PKGCUSTOMIZE_VERSION}, {"rules", rules()}}}}},
+      {"originalUriBaseIds", {{kBase, {{"uri", folderUri(context.folder)}}}}},
+      {"columnKind", "utf16CodeUnits"},
+      {"results", results}};
+  return dumped({{"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
+                 {"version", "2.1.0"},
+                 {"runs", json::array({run})}});
+}
+
+}  // namespace check

@@ -1,0 +1,21 @@
+// The check tool's reports as text for people.
+#pragma once
+
+#include <string>
+
+#include "check/audit.h"
+#include "check/package_check.h"
+#include "check/report.h"
+
+namespace check {
+
+// Step by step what the run does, its findings and one "verdict" line; with
+// the context's withDiff followed by the unified diff of every live file that
+// would change.
+std::string textReport(const ReportContext& context, const PackageCheck& check);
+
+// A row per package and kind of launcher, the findings and a summary line;
+// with withDiff followed by the diffs of the first package of each outcome.
+std::string auditTextReport(const ReportContext& context, const Audit& audit);
+
+}  // namespace check

@@ -1,0 +1,39 @@
+// The file operations a customisation run makes in the package folder, as a
+// record of functions: realPackageFiles() works on the folder itself, and a
+// dry run (customize/dry_run_folder.h) reads the real files but keeps every
+// write in memory, so that the same run can be made without changing anything.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// A streaming transform of a file's bytes, fed the old file piece by piece.
+struct ByteTransform {
+  // The new file's bytes for the next piece of the old one, valid until the
+  // next call; nullopt when the file must be left alone.
+  std::function<std::optional<std::string_view>(std::string_view piece)> feed;
+  // Appends the new file's last bytes to `out` once the old file has ended;
+  // false when the file must be left alone.
+  std::function<bool(std::string& out)> finish;
+};
+
+// How a rewrite of a file ended.
+enum class RewriteEnd {
+  Rewritten,   // the file now holds what the transform made of it
+  NotRead,     // the file is missing, not a regular file or unreadable
+  Refused,     // the transform asked for the file to be left alone
+  NotWritten,  // the file cannot be replaced (read-only, a full disk): left as it was
+};
+
+struct PackageFiles {
+  // Copies `from` over `to`; false when nothing was copied.
+  std::function<bool(const std::u16string& from, const std::u16string& to)> copyFile;
+  // Replaces the file `path` by what `transform` makes of its bytes, whole
+  // or not at all.
+  std::function<RewriteEnd(const std::u16string& path, const ByteTransform& transform)> rewriteFile;
+};
+
+// The operations on the real files of the current directory.
+PackageFiles realPackageFiles();

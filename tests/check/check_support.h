@@ -1,0 +1,39 @@
+// Runs the check tool in tests and reads what it says.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+namespace check_support {
+
+struct CheckOutput {
+  int status = 0;
+  std::string out;
+  std::string err;
+};
+
+// The check tool run with `args`, in this process.
+CheckOutput runCheck(const std::vector<std::u16string>& args);
+
+// The same with --format json, parsed; fails the test when it is not JSON.
+nlohmann::json checkJson(std::vector<std::u16string> args, int* status = nullptr);
+
+// Each finding of a JSON report as "RULE@FILE:LINE:COLUMN", as much of the
+// place as is known.
+std::vector<std::string> findingPlaces(const nlohmann::json& report);
+
+// True when each place of `actual` is the one of `expected` at the same
+// index, where an expected place may leave out the column (parsers differ
+// in where they place an error on its line).
+bool samePlaces(const std::vector<std::string>& actual, const std::vector<std::string>& expected);
+
+// ASCII text as wide text.
+std::u16string wide(const std::string& ascii);
+
+// config.xml with one entry, TR0107, whose values are `values`, one to a
+// line from line 4, each indented by four blanks.
+std::string oneEntryConfig(const std::vector<std::string>& values);
+
+}  // namespace check_support

@@ -1,0 +1,194 @@
+// What the check tool prints in each format, and its exit statuses.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "check/finding.h"
+#include "check_support.h"
+#include "package_folder.h"
+#include "row_names.h"
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace scenario;
+using namespace check_support;
+using testing_support::TempDir;
+
+const Folder kPackage = samplePackage();
+
+// A package with an error (the .cmd variant lacks "en-us") and a warning (a
+// wrapped market type), in a folder named beyond windows-1252.
+struct Mistakes {
+  TempDir dir;
+  fs::path package = dir / fs::path(u"\u041f\u0430\u043a\u0435\u0442");
+  Mistakes() {
+    fs::create_directory(package);
+    writeFolder(package, with(with(kPackage, "kv-setup_o.cmd", "set BAR=B8DF\r\n"), "config.xml",
+                              oneEntryConfig({"<package_type>O</package_type>",
+                                              "<quil_bar_pc>1A2B</quil_bar_pc>",
+                                              "<market_type>\n  d\xC3\xA9-de</market_type>"})));
+  }
+};
+
+struct FormatCase {
+  const char* what;
+  std::vector<std::u16string> args;
+  std::vector<std::string> lines;  // patterns, one per line of the output
+};
+
+const FormatCase kFormatCases[] = {
+    {"gcc",
+     {u"--all", u"--format=gcc"},
+     {R"(.*[/\\]Пакет[/\\]config\.xml:6:5: warning: <market_type> of "TR0107" is "\\n  dé-de": it holds line breaks, which are kept as written \[wrapped-value\])",
+      R"(.*[/\\]Пакет[/\\]kv-setup_o\.cmd: error: kv-setup_o\.cmd lacks "en-us", so its copy kv-setup\.cmd is left unpatched and the run stops there \[missing-text\])"}},
+    {"github",
+     {u"--all", u"--format", u"github"},
+     {R"(::warning file=.*[/\\]Пакет[/\\]config\.xml,line=6,col=5,title=wrapped-value::<market_type> of "TR0107" is .*)",
+      R"(::error file=.*[/\\]Пакет[/\\]kv-setup_o\.cmd,title=missing-text::kv-setup_o\.cmd lacks "en-us".*)"}},
+    {"gcc for one package",
+     {u"--launcher=TRKVa_b_TR0107_x.exe", u"--format=gcc"},
+     {R"(.*config\.xml:6:5: warning: .* \[wrapped-value\])"}},
+};
+
+class Format : public testing::TestWithParam<FormatCase> {};
+
+TEST_P(Format, PrintsOneFindingALine) {
+  const FormatCase& c = GetParam();
+  const Mistakes mistakes;
+  std::vector<std::u16string> args = c.args;
+  args.push_back(mistakes.package.u16string());
+  const CheckOutput output = runCheck(args);
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < output.out.size(); at = output.out.find('\n', at) + 1) {
+    lines.push_back(output.out.substr(at, output.out.find('\n', at) - at));
+  }
+  ASSERT_EQ(lines.size(), c.lines.size()) << output.out;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_TRUE(std::regex_match(lines[i], std::regex(c.lines[i]))) << lines[i];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, Format, testing::ValuesIn(kFormatCases),
+                         testing_support::ByWhat());
+
+// SARIF: every rule described, each result with a rule, a level, a sentence
+// and its place relative to the package folder.
+TEST(Sarif, DescribesRulesAndPlacesResults) {
+  const Mistakes mistakes;
+  const CheckOutput output = runCheck({u"--all", u"--format=sarif", mistakes.package.u16string()});
+  const auto sarif = nlohmann::json::parse(output.out);
+  EXPECT_EQ(sarif["version"], "2.1.0");
+  const auto& run = sarif["runs"].at(0);
+  const auto& rules = run["tool"]["driver"]["rules"];
+  ASSERT_EQ(rules.size(), check::allRules().size());
+  for (const auto& result : run["results"]) {
+    const auto& rule = rules.at(result["ruleIndex"].get<std::size_t>());
+    EXPECT_EQ(result["ruleId"], rule["id"]);
+    EXPECT_EQ(result["level"], rule["defaultConfiguration"]["level"]);
+    EXPECT_TRUE(result["message"]["text"].get<std::string>().ends_with("."));
+    const auto& place = result["locations"].at(0)["physicalLocation"];
+    EXPECT_EQ(place["artifactLocation"]["uriBaseId"], "PACKAGE");
+  }
+  EXPECT_EQ(run["results"].at(0)["locations"].at(0)["physicalLocation"]["region"],
+            (nlohmann::json{{"startLine", 6}, {"startColumn", 5}}));
+  EXPECT_TRUE(run["originalUriBaseIds"]["PACKAGE"]["uri"].get<std::string>().ends_with(
+      "/%D0%9F%D0%B0%D0%BA%D0%B5%D1%82/"));
+}
+
+// The JSON has the same keys whether a run gets to the end or stops early.
+TEST(Json, KeepsItsShape) {
+  TempDir package;
+  writeFolder(package.path(), kPackage);
+  const auto complete = checkJson({u"--launcher", wide(kO), package.path().u16string()});
+  const auto early = checkJson({u"--launcher=KV.exe", package.path().u16string()});
+  const auto keys = [](const nlohmann::json& object) {
+    std::vector<std::string> names;
+    for (const auto& [key, value] : object.items()) {
+      names.push_back(key);
+      if (value.is_object() && key != "byRule") {
+        for (const auto& [inner, _] : value.items()) names.push_back(key + "." + inner);
+      }
+    }
+    return names;
+  };
+  EXPECT_EQ(keys(complete), keys(early));
+  EXPECT_EQ(complete["schemaVersion"], 1);
+  EXPECT_TRUE(early["settings"]["useEVariant"].is_null());
+  EXPECT_EQ(complete["settings"]["useEVariant"], false);
+}
+
+struct StatusCase {
+  const char* what;
+  std::vector<std::u16string> args;  // the mistakes folder follows
+  int status;
+  std::string output;  // found in what is printed
+};
+
+const StatusCase kStatusCases[] = {
+    {"an error", {u"--all"}, 1, "1 error, 1 warning"},
+    {"only a warning", {u"--launcher=TRKVa_b_TR0107_x.exe"}, 0, "with 1 warning"},
+    {"a warning with strict", {u"--launcher=TRKVa_b_TR0107_x.exe", u"--strict"}, 1, "warning"},
+    {"help", {u"--help"}, 0, "docs/rules.md"},
+    {"help as on Windows", {u"/?"}, 0, "--format FORMAT"},
+    {"version", {u"--version"}, 0, "pkgcustomize-check "},
+    {"an unknown option", {u"--bogus"}, 2, "unknown option --bogus"},
+    {"an unknown format", {u"--format=xml"}, 2, "unknown format \"xml\""},
+    {"launcher without a name", {u"--launcher="}, 2, "--launcher needs a name"},
+    {"two folders", {u"one"}, 2, "only one FOLDER"},
+    {"all with a launcher",
+     {u"--all", u"--launcher=TRKVa_b_TR0107_x.exe"},
+     2,
+     "--all and --launcher exclude each other"},
+    {"only failures without all", {u"--only-failures"}, 2, "--only-failures needs --all"},
+};
+
+class Status : public testing::TestWithParam<StatusCase> {};
+
+TEST_P(Status, FollowsTheRules) {
+  const Mistakes mistakes;
+  std::vector<std::u16string> args = GetParam().args;
+  args.push_back(mistakes.package.u16string());
+  const CheckOutput output = runCheck(args);
+  EXPECT_EQ(output.status, GetParam().status) << output.out << output.err;
+  EXPECT_NE((output.out + output.err).find(GetParam().output), std::string::npos)
+      << output.out << output.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, Status, testing::ValuesIn(kStatusCases),
+                         testing_support::ByWhat());
+
+// A folder that cannot be checked says why, with exit status 2.
+TEST(Folder, SaysWhyItCannotBeChecked) {
+  TempDir dir;
+  testing_support::writeFile(dir / "file", "");
+  for (const auto& [name, why] :
+       {std::pair{"missing", "does not exist"}, {"file", "is not a folder"}}) {
+    const CheckOutput output = runCheck({u"--all", (dir / name).u16string()});
+    EXPECT_EQ(output.status, 2);
+    EXPECT_NE(output.err.find(why), std::string::npos) << output.err;
+  }
+}
+
+// Every rule stands at its id's place, and docs/rules.md explains each under
+// its name and severity.
+TEST(Rules, AreInPlaceAndDocumented) {
+  for (std::size_t i = 0; i < check::allRules().size(); ++i) {
+    EXPECT_EQ(check::allRules()[i].id, static_cast<check::RuleId>(i)) << check::allRules()[i].name;
+  }
+  std::ifstream in(PKGCUSTOMIZE_SOURCE_DIR "/docs/rules.md");
+  if (!in) GTEST_SKIP() << "the sources are not at hand";
+  std::ostringstream text;
+  text << in.rdbuf();
+  for (const check::Rule& rule : check::allRules()) {
+    const std::string heading = std::string("### `") + rule.name + "` (" +
+                                (rule.severity == check::Severity::Error ? "error" : "warning") +
+                                ")";
+    EXPECT_NE(text.str().find(heading), std::string::npos) << heading;
+  }
+}
+
+}  // namespace
