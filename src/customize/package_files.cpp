@@ -35,5 +35,10 @@ RewriteEnd rewriteRealFile(const std::u16string& path, const ByteTransform& tran
 }  // namespace
 
 PackageFiles realPackageFiles() {
-  return {platform::copyFile, rewriteRealFile};
+  // The copy is a run's first write: the leftovers of interrupted runs go first.
+  const auto copyFile = [](const std::u16string& from, const std::u16string& to) {
+    platform::removeLeftovers();
+    return platform::copyFile(from, to);
+  };
+  return {copyFile, rewriteRealFile};
 }

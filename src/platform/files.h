@@ -4,10 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -28,8 +30,51 @@ bool isReadOnly(const std::u16string& path);
 
 // Copies `from` over `to`, replacing an existing `to` unless it is read-only,
 // without holding the file in memory. False when nothing was copied, a write
-// that failed part-way included.
+// that failed part-way included. An existing `to` keeps what the system knows
+// of it (mode and owner; on Windows its attributes, security, creation time
+// and streams); a new `to` takes the mode or attributes of `from`.
 bool copyFile(const std::u16string& from, const std::u16string& to);
+
+// Our temporary files are named after the file they replace: its name, then
+// ".pkgcustomize-" and six ASCII letters or digits. A run that is killed can
+// leave one behind.
+inline constexpr std::u16string_view kTemporaryMark = u".pkgcustomize-";
+
+// The path of a temporary file for `path`, its six characters drawn from `seed`.
+inline std::u16string temporaryPath(std::u16string_view path, std::uint64_t seed) {
+  constexpr std::u16string_view kDigits =
+      u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  // One step of SplitMix64, so that neighbouring seeds give unrelated names.
+  std::uint64_t bits = seed + 0x9E3779B97F4A7C15u;
+  bits = (bits ^ (bits >> 30)) * 0xBF58476D1CE4E5B9u;
+  bits = (bits ^ (bits >> 27)) * 0x94D049BB133111EBu;
+  std::u16string temp(path);
+  temp += kTemporaryMark;
+  for (int i = 0; i < 6; ++i, bits /= kDigits.size()) temp += kDigits[bits % kDigits.size()];
+  return temp;
+}
+
+// True when `name` (a file name, no folder) is that of one of our temporary
+// files; the name before the mark may be empty, as earlier versions made it.
+inline bool isTemporaryName(std::u16string_view name) {
+  const auto mark = name.rfind(kTemporaryMark);
+  if (mark == std::u16string_view::npos || name.size() != mark + kTemporaryMark.size() + 6) {
+    return false;
+  }
+  for (const char16_t c : name.substr(name.size() - 6)) {
+    if (!((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The temporary files of interrupted runs in the current directory: regular
+// files, not links, whose names are those of our temporary files.
+std::vector<std::u16string> findLeftovers();
+
+// Removes what findLeftovers() finds, and nothing else.
+void removeLeftovers();
 
 // Every byte of the file at `path`; nullopt when it cannot be opened or read.
 std::optional<std::string> readFileBytes(const std::u16string& path);
@@ -50,26 +95,33 @@ class InputFile {
 };
 
 // New contents for the existing, writable file at `path`, written to a
-// temporary file beside it that replaces it in one step on commit(). The
-// temporary file is removed when the replacement ends without that.
+// temporary file beside it that replaces it in one step on commit(), keeping
+// what the system knows of the file, as copyFile() does. The temporary file is
+// made at the first write (or at commit()), has no name while it is written
+// where the file system allows it, and is removed when the replacement ends
+// without a commit().
 class FileReplacement {
  public:
   explicit FileReplacement(const std::u16string& path);
   FileReplacement(const FileReplacement&) = delete;
   FileReplacement& operator=(const FileReplacement&) = delete;
   ~FileReplacement();
-  // Appends `bytes` to the new contents; false once a write has failed or
-  // when the file cannot be replaced.
+  // Appends `bytes` to the new contents; false once a write has failed, when
+  // the file cannot be replaced, and after commit().
   bool write(std::string_view bytes);
   // Flushes the new contents to disk and moves them over the file. False,
   // with the file as it was, when any step or an earlier write failed.
   bool commit();
 
  private:
+  struct Temporary;  // the temporary file, as each system keeps it
+  // Makes the temporary file unless there is one; false once the replacement
+  // has ended (a failure, or the commit).
+  bool start();
+
   std::u16string path_;
-  std::u16string temp_;  // empty once moved over the file, or when there is none
-  std::intptr_t handle_ = -1;
-  bool failed_ = false;
+  std::unique_ptr<Temporary> temp_;
+  bool ended_ = false;
 };
 
 }  // namespace platform

@@ -1,10 +1,13 @@
 #include "platform/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <vector>
 
@@ -16,16 +19,34 @@ const char16_t kPathSeparator = u'/';
 
 namespace {
 
-// Owns a file descriptor.
+// How many names a temporary file tries before giving up.
+constexpr int kNameAttempts = 100;
+
+// Calls `call` again for as long as a signal interrupts it. Any call may meet
+// EINTR (a stopped and continued process, a signal handler without
+// SA_RESTART), even on file systems that never report it otherwise.
+template <typename Call>
+auto retried(Call call) {
+  for (;;) {
+    errno = 0;
+    const auto result = call();
+    if (errno != EINTR) return result;
+  }
+}
+
+// Owns a file descriptor. A close is not retried: Linux releases the
+// descriptor even when close reports EINTR.
 class Fd {
  public:
   explicit Fd(int fd) : fd_(fd) {}
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
+  ~Fd() { reset(-1); }
   int get() const { return fd_; }
+  void reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
   // Hands the descriptor over to the caller.
   int release() {
     const int fd = fd_;
@@ -41,78 +62,129 @@ std::string nativePath(const std::u16string& path) {
   return toNarrow(path);
 }
 
+int openFile(const std::string& path, int flags, mode_t mode = 0) {
+  return retried([&] { return ::open(path.c_str(), flags, mode); });
+}
+
+int statFile(const std::string& path, struct stat& info) {
+  return retried([&] { return ::stat(path.c_str(), &info); });
+}
+
 // Opens `path` for reading when it is a regular file, with `info` filled in;
 // -1 otherwise. The open does not wait: a FIFO with no writer would block it
 // until one comes, and reading a regular file does not care.
 int openRegularFile(const std::u16string& path, struct stat& info) {
-  Fd fd(::open(nativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  Fd fd(openFile(nativePath(path), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (fd.get() < 0 || retried([&] { return ::fstat(fd.get(), &info); }) != 0 ||
+      !S_ISREG(info.st_mode)) {
+    return -1;
+  }
   return fd.release();
 }
 
 bool writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
+    const ssize_t written = retried([&] { return ::write(fd, bytes.data(), bytes.size()); });
+    if (written < 0) return false;
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
 }
 
-bool readOnlyMode(const struct stat& info) {
-  return (info.st_mode & 0222) == 0;
+// True when the file at `path`, whose status is `info`, is not to be written:
+// marked read-only or not writable by this process. The mode bits count even
+// for a user whom they do not bind (root), so that a file marked read-only
+// stays untouched whoever runs the tool.
+bool readOnly(const std::string& path, const struct stat& info) {
+  return (info.st_mode & 0222) == 0 || retried([&] { return ::access(path.c_str(), W_OK); }) != 0;
 }
 
-// Creates a temporary file beside `target`, with the mode and owner of
-// `like`, and names it in `temp`; the descriptor, or -1.
-int createTempBeside(const std::string& target, const struct stat& like, std::string& temp) {
-  const auto slash = target.rfind('/');
-  temp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) +
-         ".pkgcustomize-XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) {
-    temp.clear();
-    return -1;
-  }
-  // Owner first: changing it can clear set-id bits that the mode then restores.
-  [[maybe_unused]] const int owned = ::fchown(fd, like.st_uid, like.st_gid);
-  if (::fchmod(fd, like.st_mode & 07777) != 0) {
-    ::close(fd);
-    ::unlink(temp.c_str());
-    temp.clear();
-    return -1;
-  }
-  return fd;
+// The folder of `path` to open: "." for a bare file name.
+std::string folderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash + 1);
 }
 
-// Flushes and closes the temporary file `fd` and renames it over `target`;
-// the temporary file is gone either way.
-bool moveTempOver(int fd, const std::string& temp, const std::string& target) {
-  const bool synced = ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (!synced || !closed || ::rename(temp.c_str(), target.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  // Make the rename itself durable.
-  const auto slash = target.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-  Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dirFd.get() >= 0) ::fsync(dirFd.get());
-  return true;
+// A new name of our pattern for a temporary file standing in for `target`.
+std::string temporaryName(const std::string& target) {
+  static std::uint64_t calls = 0;
+  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+  const std::uint64_t seed =
+      static_cast<std::uint64_t>(now) ^ (static_cast<std::uint64_t>(::getpid()) << 40) ^ ++calls;
+  return target + toNarrow(temporaryPath(u"", seed));
 }
+
+// A temporary file beside the file that it is to replace: it has no name
+// where the file system allows it (O_TMPFILE), else one of our pattern. It is
+// closed at the end of its life and, unless it was moved over its target,
+// removed.
+class TempFile {
+ public:
+  TempFile() = default;
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  ~TempFile() {
+    if (!name_.empty()) retried([&] { return ::unlink(name_.c_str()); });
+  }
+  int fd() const { return fd_.get(); }
+
+  // Creates the file beside `target` with the mode and owner of `like`.
+  bool create(const std::string& target, const struct stat& like) {
+    fd_.reset(openFile(folderOf(target), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    for (int attempt = 0; fd_.get() < 0 && attempt < kNameAttempts; ++attempt) {
+      name_ = temporaryName(target);
+      fd_.reset(openFile(name_, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+      if (fd_.get() < 0) name_.clear();
+      if (fd_.get() < 0 && errno != EEXIST) return false;
+    }
+    if (fd_.get() < 0) return false;
+    // Owner first: changing it can clear set-id bits that the mode then restores.
+    retried([&] { return ::fchown(fd_.get(), like.st_uid, like.st_gid); });
+    return retried([&] { return ::fchmod(fd_.get(), like.st_mode & 07777); }) == 0;
+  }
+
+  // Flushes the file to disk and renames it over `target`. An unnamed file
+  // gets a name of ours just before, so that it has one for a moment only:
+  // linked through /proc/self/fd, which needs no privilege (the process table
+  // needs /proc as well).
+  bool moveOver(const std::string& target) {
+    if (retried([&] { return ::fsync(fd_.get()); }) != 0) return false;
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
+    for (int attempt = 0; name_.empty() && attempt < kNameAttempts; ++attempt) {
+      std::string name = temporaryName(target);
+      if (retried([&] {
+            return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+          }) == 0) {
+        name_ = std::move(name);
+      } else if (errno != EEXIST) {
+        return false;
+      }
+    }
+    if (name_.empty() || retried([&] { return ::rename(name_.c_str(), target.c_str()); }) != 0) {
+      return false;
+    }
+    name_.clear();
+    // The contents are on disk: what the close reports changes nothing.
+    fd_.reset(-1);
+    // Make the rename itself durable.
+    Fd folder(openFile(folderOf(target), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0) retried([&] { return ::fsync(folder.get()); });
+    return true;
+  }
+
+ private:
+  Fd fd_{-1};
+  std::string name_;  // empty while the file has no name, or once it is moved
+};
 
 // Copies what is left of `from` to `to`: in the kernel where it can, else
 // through a fixed-size buffer.
 bool copyContents(int from, int to) {
   for (;;) {
-    const ssize_t copied = ::copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+    const ssize_t copied = retried(
+        [&] { return ::copy_file_range(from, nullptr, to, nullptr, std::size_t{1} << 30, 0); });
     if (copied > 0) continue;
     if (copied == 0) return true;
-    if (errno == EINTR) continue;
     // Not between these files or on this system: the buffer takes over where it stopped.
     if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
         errno == EBADF) {
@@ -122,8 +194,7 @@ bool copyContents(int from, int to) {
   }
   char buffer[64 * 1024];
   for (;;) {
-    const ssize_t got = ::read(from, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
+    const ssize_t got = retried([&] { return ::read(from, buffer, sizeof buffer); });
     if (got < 0) return false;
     if (got == 0) return true;
     if (!writeAll(to, {buffer, static_cast<std::size_t>(got)})) return false;
@@ -134,7 +205,7 @@ bool copyContents(int from, int to) {
 
 std::optional<std::u16string> currentDirectory() {
   std::vector<char> buffer(PATH_MAX);
-  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+  while (retried([&] { return ::getcwd(buffer.data(), buffer.size()); }) == nullptr) {
     if (errno != ERANGE) return std::nullopt;
     buffer.resize(buffer.size() * 2);
   }
@@ -142,54 +213,82 @@ std::optional<std::u16string> currentDirectory() {
 }
 
 bool changeDirectory(const std::u16string& path) {
-  return ::chdir(nativePath(path).c_str()) == 0;
+  const std::string native = nativePath(path);
+  return retried([&] { return ::chdir(native.c_str()); }) == 0;
 }
 
 bool fileExists(const std::u16string& path) {
   struct stat info;
-  return ::stat(nativePath(path).c_str(), &info) == 0;
+  return statFile(nativePath(path), info) == 0;
 }
 
 bool isReadOnly(const std::u16string& path) {
   const std::string native = nativePath(path);
   struct stat info;
-  if (::stat(native.c_str(), &info) != 0) return false;
-  // The mode bits count even for a user whom they do not bind (root), so that
-  // a file marked read-only stays untouched whoever runs the tool.
-  return readOnlyMode(info) || ::access(native.c_str(), W_OK) != 0;
+  return statFile(native, info) == 0 && readOnly(native, info);
 }
 
 bool copyFile(const std::u16string& from, const std::u16string& to) {
   struct stat info;
   Fd source(openRegularFile(from, info));
-  if (source.get() < 0 || isReadOnly(to)) return false;
-  info.st_uid = ::geteuid();
-  info.st_gid = ::getegid();
+  if (source.get() < 0) return false;
   const std::string target = nativePath(to);
-  std::string temp;
-  Fd fd(createTempBeside(target, info, temp));
-  if (fd.get() < 0) return false;
-  if (!copyContents(source.get(), fd.get())) {
-    ::unlink(temp.c_str());
+  struct stat live;
+  if (statFile(target, live) == 0) {
+    if (!S_ISREG(live.st_mode) || readOnly(target, live)) return false;
+    info = live;  // the live file keeps its mode and owner
+  } else if (errno == ENOENT) {
+    info.st_uid = static_cast<uid_t>(-1);  // a new file: the variant's mode, the owner
+    info.st_gid = static_cast<gid_t>(-1);  // the system gives it
+  } else {
     return false;
   }
-  return moveTempOver(fd.release(), temp, target);
+  TempFile temp;
+  return temp.create(target, info) && copyContents(source.get(), temp.fd()) &&
+         temp.moveOver(target);
+}
+
+std::vector<std::u16string> findLeftovers() {
+  std::vector<std::u16string> found;
+  const std::unique_ptr<DIR, int (*)(DIR*)> folder(retried([] { return ::opendir("."); }),
+                                                   &::closedir);
+  if (!folder) return found;
+  while (const dirent* entry = retried([&] { return ::readdir(folder.get()); })) {
+    std::u16string name = toWide(entry->d_name);
+    struct stat info;
+    if (isTemporaryName(name) &&
+        retried([&] {
+          return ::fstatat(::dirfd(folder.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW);
+        }) == 0 &&
+        S_ISREG(info.st_mode)) {
+      found.push_back(std::move(name));
+    }
+  }
+  return found;
+}
+
+void removeLeftovers() {
+  // Should the name have become something else since, unlink still follows no
+  // link and removes no folder.
+  for (const std::u16string& name : findLeftovers()) {
+    const std::string native = nativePath(name);
+    retried([&] { return ::unlink(native.c_str()); });
+  }
 }
 
 std::optional<std::string> readFileBytes(const std::u16string& path) {
   struct stat info;
   Fd fd(openRegularFile(path, info));
   if (fd.get() < 0) return std::nullopt;
-  // One byte of room beyond the size lets the final read see the end of the file.
-  std::string bytes(static_cast<std::size_t>(info.st_size) + 1, '\0');
+  // One byte of room beyond the size lets the final read see the end of the
+  // file; a few more read the files of /proc, whose size is 0, in one piece.
+  std::string bytes(std::max<std::size_t>(static_cast<std::size_t>(info.st_size) + 1, 4096), '\0');
   std::size_t filled = 0;
   for (;;) {
     if (filled == bytes.size()) bytes.resize(bytes.size() * 2);  // the file grew
-    const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return std::nullopt;
-    }
+    const ssize_t got =
+        retried([&] { return ::read(fd.get(), bytes.data() + filled, bytes.size() - filled); });
+    if (got < 0) return std::nullopt;
     if (got == 0) break;
     filled += static_cast<std::size_t>(got);
   }
@@ -208,38 +307,38 @@ InputFile::~InputFile() {
 
 std::ptrdiff_t InputFile::read(std::span<char> buffer) {
   if (!isOpen()) return -1;
-  for (;;) {
-    const ssize_t got = ::read(static_cast<int>(handle_), buffer.data(), buffer.size());
-    if (got >= 0 || errno != EINTR) return got;
-  }
+  return retried([&] { return ::read(static_cast<int>(handle_), buffer.data(), buffer.size()); });
 }
 
-FileReplacement::FileReplacement(const std::u16string& path) : path_(path) {
-  const std::string native = nativePath(path);
+struct FileReplacement::Temporary {
+  TempFile file;
+};
+
+FileReplacement::FileReplacement(const std::u16string& path) : path_(path) {}
+
+FileReplacement::~FileReplacement() = default;
+
+bool FileReplacement::start() {
+  if (ended_ || temp_) return !ended_;
+  const std::string native = nativePath(path_);
   struct stat live;
-  if (::stat(native.c_str(), &live) != 0 || !S_ISREG(live.st_mode) || isReadOnly(path)) return;
-  std::string temp;
-  handle_ = createTempBeside(native, live, temp);
-  temp_ = toWide(temp);
-}
-
-FileReplacement::~FileReplacement() {
-  if (handle_ != -1) ::close(static_cast<int>(handle_));
-  if (!temp_.empty()) ::unlink(nativePath(temp_).c_str());
+  temp_ = std::make_unique<Temporary>();
+  ended_ = statFile(native, live) != 0 || !S_ISREG(live.st_mode) || readOnly(native, live) ||
+           !temp_->file.create(native, live);
+  return !ended_;
 }
 
 bool FileReplacement::write(std::string_view bytes) {
-  failed_ = failed_ || handle_ == -1 || !writeAll(static_cast<int>(handle_), bytes);
-  return !failed_;
+  ended_ = !start() || !writeAll(temp_->file.fd(), bytes);
+  return !ended_;
 }
 
 bool FileReplacement::commit() {
-  if (failed_ || handle_ == -1) return false;
-  const int fd = static_cast<int>(handle_);
-  handle_ = -1;
-  const std::string temp = nativePath(temp_);
-  temp_.clear();  // moveTempOver removes it when it fails
-  return moveTempOver(fd, temp, nativePath(path_));
+  if (!start()) return false;
+  ended_ = true;
+  const bool moved = temp_->file.moveOver(nativePath(path_));
+  temp_.reset();
+  return moved;
 }
 
 }  // namespace platform

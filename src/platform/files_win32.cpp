@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <chrono>
+#include <cstdint>
 #include <vector>
 
 #include "platform/wide.h"
@@ -11,6 +13,9 @@ namespace platform {
 const char16_t kPathSeparator = u'\\';
 
 namespace {
+
+// How many names a temporary file tries before giving up.
+constexpr int kNameAttempts = 100;
 
 // Owns a file handle.
 class Handle {
@@ -23,11 +28,9 @@ class Handle {
   }
   bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
   HANDLE get() const { return handle_; }
-  // Closes now, reporting whether the close succeeded.
-  bool close() {
-    const HANDLE handle = handle_;
-    handle_ = INVALID_HANDLE_VALUE;
-    return CloseHandle(handle) != 0;
+  void reset(HANDLE handle) {
+    if (valid()) CloseHandle(handle_);
+    handle_ = handle;
   }
 
  private:
@@ -48,15 +51,89 @@ bool writeAll(HANDLE file, std::string_view bytes) {
   return true;
 }
 
-// Creates an empty temporary file, named uniquely in the folder of `path`;
-// empty when it cannot.
-std::u16string createTempBeside(const std::u16string& path) {
-  const auto slash = path.find_last_of(u"\\/");
-  const std::u16string dir = slash == std::u16string::npos ? u"." : path.substr(0, slash + 1);
-  wchar_t tempName[MAX_PATH];
-  if (GetTempFileNameW(asWide(dir.c_str()), L"pkc", 0, tempName) == 0) return {};
-  return fromWide(tempName);
+// The full path of `path`: ReplaceFileW under Wine refuses a relative one.
+std::u16string fullPath(const std::u16string& path) {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length = GetFullPathNameW(asWide(path.c_str()), static_cast<DWORD>(buffer.size()),
+                                          buffer.data(), nullptr);
+    if (length == 0) return path;
+    if (length < buffer.size()) return fromWide(buffer.data(), length);
+    buffer.resize(length);
+  }
 }
+
+// Deletes the file at `path`, read-only or not.
+void removeFile(const std::u16string& path) {
+  const DWORD attributes = attributesOf(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetFileAttributesW(asWide(path.c_str()), attributes & ~FILE_ATTRIBUTE_READONLY);
+  }
+  DeleteFileW(asWide(path.c_str()));
+}
+
+// A temporary file beside the file that it is to replace, named as ours: open
+// for writing until it is moved, and removed at the end of its life unless it
+// was moved over that file.
+class TempFile {
+ public:
+  TempFile() = default;
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  ~TempFile() {
+    file_.reset(INVALID_HANDLE_VALUE);
+    if (!path_.empty()) removeFile(path_);
+  }
+  HANDLE get() const { return file_.get(); }
+
+  // Creates the file beside `target`.
+  bool create(const std::u16string& target) {
+    static std::uint64_t calls = 0;
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+      const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+      path_ = temporaryPath(target, static_cast<std::uint64_t>(now) ^
+                                        (std::uint64_t{GetCurrentProcessId()} << 40) ^ ++calls);
+      file_.reset(CreateFileW(asWide(path_.c_str()), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (file_.valid()) return true;
+      const DWORD error = GetLastError();
+      path_.clear();
+      if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
+    }
+    return false;
+  }
+
+  // Flushes the file to disk and moves it over `target`, which ends with
+  // `attributes`. An existing target (`replace`) keeps its identity:
+  // ReplaceFileW gives the new file its security, creation time and streams.
+  bool moveOver(const std::u16string& target, DWORD attributes, bool replace) {
+    if (!FlushFileBuffers(file_.get())) return false;
+    file_.reset(INVALID_HANDLE_VALUE);  // the contents are on disk
+    // Set on the new file beforehand: Wine's ReplaceFileW keeps its attributes
+    // rather than the replaced file's (a hidden live file would lose that).
+    SetFileAttributesW(asWide(path_.c_str()), attributes);
+    const auto move = [&] {
+      return MoveFileExW(asWide(path_.c_str()), asWide(target.c_str()),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    };
+    bool moved =
+        replace ? ReplaceFileW(asWide(fullPath(target).c_str()), asWide(fullPath(path_).c_str()),
+                               nullptr, 0, nullptr, nullptr) != 0
+                : move();
+    // After these two the old file has left its name and the new one is whole
+    // under its own: the move finishes the replacement.
+    const DWORD error = moved ? 0 : GetLastError();
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+      moved = move();
+    }
+    if (moved) path_.clear();
+    return moved;
+  }
+
+ private:
+  Handle file_{INVALID_HANDLE_VALUE};
+  std::u16string path_;  // empty when there is no file, or once it is moved
+};
 
 }  // namespace
 
@@ -90,20 +167,46 @@ bool isReadOnly(const std::u16string& path) {
 }
 
 bool copyFile(const std::u16string& from, const std::u16string& to) {
+  InputFile source(from);
+  const DWORD live = attributesOf(to);
+  const bool replace = live != INVALID_FILE_ATTRIBUTES;
   // Windows refuses to replace a read-only file; say so here as well, since
   // not every Win32 implementation enforces it (Wine running as root does not).
-  if (isReadOnly(to)) return false;
-  // Copied beside the target and moved over it in one step, so that a copy
-  // that fails part-way (a full disk) leaves the target as it was.
-  const std::u16string temp = createTempBeside(to);
-  if (temp.empty()) return false;
-  if (CopyFileW(asWide(from.c_str()), asWide(temp.c_str()), FALSE) &&
-      MoveFileExW(asWide(temp.c_str()), asWide(to.c_str()),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return true;
+  if (!source.isOpen() ||
+      (replace && (live & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0)) {
+    return false;
   }
-  DeleteFileW(asWide(temp.c_str()));
-  return false;
+  TempFile temp;
+  if (!temp.create(to)) return false;
+  std::vector<char> buffer(64 * 1024);
+  for (std::ptrdiff_t got = 1; got != 0;) {
+    got = source.read(buffer);
+    if (got < 0 || !writeAll(temp.get(), {buffer.data(), static_cast<std::size_t>(got)})) {
+      return false;
+    }
+  }
+  // A new live file takes the variant's attributes, as CopyFileW gives them.
+  return temp.moveOver(to, replace ? live : attributesOf(from), replace);
+}
+
+std::vector<std::u16string> findLeftovers() {
+  std::vector<std::u16string> found;
+  WIN32_FIND_DATAW entry;
+  const HANDLE first = FindFirstFileW(L"*", &entry);
+  if (first == INVALID_HANDLE_VALUE) return found;
+  const std::unique_ptr<void, decltype(&FindClose)> find(first, &FindClose);
+  do {
+    std::u16string name = fromWide(entry.cFileName);
+    if ((entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+        isTemporaryName(name)) {
+      found.push_back(std::move(name));
+    }
+  } while (FindNextFileW(find.get(), &entry));
+  return found;
+}
+
+void removeLeftovers() {
+  for (const std::u16string& name : findLeftovers()) removeFile(name);
 }
 
 std::optional<std::string> readFileBytes(const std::u16string& path) {
@@ -148,43 +251,36 @@ std::ptrdiff_t InputFile::read(std::span<char> buffer) {
   return static_cast<std::ptrdiff_t>(got);
 }
 
-FileReplacement::FileReplacement(const std::u16string& path) : path_(path) {
-  const DWORD attributes = attributesOf(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES ||
-      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
-    return;
-  }
-  temp_ = createTempBeside(path);
-  if (temp_.empty()) return;
-  handle_ = reinterpret_cast<std::intptr_t>(CreateFileW(asWide(temp_.c_str()), GENERIC_WRITE, 0,
-                                                        nullptr, TRUNCATE_EXISTING,
-                                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-}
+struct FileReplacement::Temporary {
+  TempFile file;
+  DWORD attributes = 0;  // the live file's
+};
 
-FileReplacement::~FileReplacement() {
-  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
-  if (!temp_.empty()) DeleteFileW(asWide(temp_.c_str()));
+FileReplacement::FileReplacement(const std::u16string& path) : path_(path) {}
+
+FileReplacement::~FileReplacement() = default;
+
+bool FileReplacement::start() {
+  if (ended_ || temp_) return !ended_;
+  temp_ = std::make_unique<Temporary>();
+  temp_->attributes = attributesOf(path_);
+  ended_ = temp_->attributes == INVALID_FILE_ATTRIBUTES ||
+           (temp_->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0 ||
+           !temp_->file.create(path_);
+  return !ended_;
 }
 
 bool FileReplacement::write(std::string_view bytes) {
-  failed_ = failed_ || handle_ == -1 || !writeAll(reinterpret_cast<HANDLE>(handle_), bytes);
-  return !failed_;
+  ended_ = !start() || !writeAll(temp_->file.get(), bytes);
+  return !ended_;
 }
 
 bool FileReplacement::commit() {
-  if (failed_ || handle_ == -1) return false;
-  Handle file(reinterpret_cast<HANDLE>(handle_));
-  handle_ = -1;
-  if (!FlushFileBuffers(file.get()) || !file.close()) return false;
-  // Keep the live file's attributes (hidden, archive, ...) on its replacement.
-  const DWORD attributes = attributesOf(path_);
-  if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(asWide(temp_.c_str()), attributes);
-  if (!MoveFileExW(asWide(temp_.c_str()), asWide(path_.c_str()),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return false;
-  }
-  temp_.clear();
-  return true;
+  if (!start()) return false;
+  ended_ = true;
+  const bool moved = temp_->file.moveOver(path_, temp_->attributes, true);
+  temp_.reset();
+  return moved;
 }
 
 }  // namespace platform

@@ -3,12 +3,12 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/codepage.h"
+#include "platform/files.h"
 
 namespace platform {
 
@@ -16,17 +16,14 @@ namespace {
 
 const std::string kDeletedSuffix = " (deleted)";
 
-std::string readWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return in ? text.str() : std::string();
-}
-
 // The file name of the process's executable, from the link /proc/PID/exe.
 std::optional<std::string> exeFileName(const std::string& procDir) {
+  const std::string link = procDir + "/exe";
   std::string target(4096, '\0');
-  const ssize_t length = ::readlink((procDir + "/exe").c_str(), target.data(), target.size());
+  ssize_t length;
+  do {
+    length = ::readlink(link.c_str(), target.data(), target.size());
+  } while (length < 0 && errno == EINTR);
   if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return std::nullopt;
   target.resize(static_cast<std::size_t>(length));
   if (target.size() > kDeletedSuffix.size() && target.ends_with(kDeletedSuffix)) {
@@ -42,12 +39,17 @@ std::uint32_t currentProcessId() {
 }
 
 ProcessLookup snapshotProcesses() {
-  if (::access("/proc/self/stat", R_OK) != 0) return {};
+  int readable;
+  do {
+    readable = ::access("/proc/self/stat", R_OK);
+  } while (readable != 0 && errno == EINTR);
+  if (readable != 0) return {};
   return [](std::uint32_t id) -> std::optional<ProcessEntry> {
     const std::string procDir = "/proc/" + std::to_string(id);
     // "PID (NAME) STATE PPID ...": the name may itself hold spaces and
     // parentheses, so the fields after it start at the last ')'.
-    const std::string stat = readWholeFile(procDir + "/stat");
+    // Read with the file layer, which retries what a signal interrupts.
+    const std::string stat = readFileBytes(toWide(procDir + "/stat")).value_or("");
     const auto open = stat.find('(');
     const auto close = stat.rfind(')');
     if (open == std::string::npos || close == std::string::npos || close < open ||

@@ -1,6 +1,7 @@
 // Files that only a POSIX system has: FIFOs, files whose size the system does
 // not know in advance, and a copy between two file systems.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,42 @@ TEST(CopyFile, CopiesBetweenFileSystems) {
   fs::remove_all(target);
   EXPECT_TRUE(copied);
   EXPECT_EQ(copies, (testing_support::Folder{{"live", bytes}}));
+}
+
+// A link named like our temporary files is not ours to remove, nor is what it
+// points to; nor can a removal reach through it.
+TEST(Leftovers, LinksAreNeitherFoundNorFollowed) {
+  TempDir dir;
+  TempDir elsewhere;
+  writeFile(elsewhere / "kept", "kept");
+  fs::create_symlink(elsewhere / "kept", dir / "live.pkgcustomize-Link00");
+  const testing_support::ScopedCurrentDir inside(dir.path());
+  EXPECT_TRUE(platform::findLeftovers().empty());
+  platform::removeLeftovers();
+  EXPECT_TRUE(fs::is_symlink(dir / "live.pkgcustomize-Link00"));
+  EXPECT_EQ(readFolder(elsewhere.path()), (testing_support::Folder{{"kept", "kept"}}));
+}
+
+// A copy over a live file, like a patch of it, keeps the live file's owner; a
+// new one is the process's. Only root can give a file to another user to show it.
+TEST(Owner, StaysWithTheLiveFile) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to own a file for another user";
+  TempDir dir;
+  writeFile(dir / "variant", "new");
+  writeFile(dir / "live", "old");
+  ASSERT_EQ(::chown((dir / "variant").c_str(), 1234, 1235), 0);
+  ASSERT_EQ(::chown((dir / "live").c_str(), 4321, 4322), 0);
+  ASSERT_TRUE(platform::copyFile((dir / "variant").u16string(), (dir / "new").u16string()));
+  const std::u16string live = (dir / "live").u16string();
+  ASSERT_TRUE(platform::copyFile((dir / "variant").u16string(), live));
+  platform::FileReplacement patch(live);
+  ASSERT_TRUE(patch.commit());
+  struct stat info {};
+  ASSERT_EQ(::stat((dir / "live").c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4321u);
+  EXPECT_EQ(info.st_gid, 4322u);
+  ASSERT_EQ(::stat((dir / "new").c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 0u);
 }
 
 // Every descriptor opened is closed again, whether the operation succeeds or not.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "test_support.h"
 
 namespace {
@@ -11,6 +13,7 @@ using namespace std::string_literals;
 using testing_support::readFolder;
 using testing_support::ScopedCurrentDir;
 using testing_support::TempDir;
+using testing_support::with;
 using testing_support::writeFile;
 using Contents = testing_support::Folder;
 
@@ -59,15 +62,62 @@ TEST(FileReplacement, RefusesWhatItMustNotWriteAndLeavesNothing) {
   EXPECT_TRUE(fs::is_directory(dir / "folder"));
 }
 
+// A copy over a live file keeps the live file's permissions; a new one takes
+// the source's (here read-only, which Windows keeps as an attribute).
 TEST(CopyFile, ReplacesTheTargetAndKeepsTheSource) {
   TempDir dir;
   writeFile(dir / "source", kBinary);
   writeFile(dir / "target", "old target, longer than the source");
+  fs::permissions(dir / "target", fs::perms::owner_read | fs::perms::owner_write);
+  const auto livePermissions = fs::status(dir / "target").permissions();
+  testing_support::setReadOnly(dir / "source", true);
   ASSERT_TRUE(platform::copyFile(wide(dir / "source"), wide(dir / "target")));
-  writeFile(dir / "one", "1");
-  ASSERT_TRUE(platform::copyFile(wide(dir / "one"), wide(dir / "one copy")));
+  ASSERT_TRUE(platform::copyFile(wide(dir / "source"), wide(dir / "copy")));
   EXPECT_EQ(readFolder(dir.path()),
-            (Contents{{"one", "1"}, {"one copy", "1"}, {"source", kBinary}, {"target", kBinary}}));
+            (Contents{{"copy", kBinary}, {"source", kBinary}, {"target", kBinary}}));
+  EXPECT_EQ(fs::status(dir / "target").permissions(), livePermissions);
+  EXPECT_EQ(fs::status(dir / "copy").permissions(), fs::status(dir / "source").permissions());
+}
+
+// The temporary file is made at the first write, beside the live file and
+// named after it, if it has a name at all.
+TEST(FileReplacement, MakesItsTemporaryFileAtTheFirstWrite) {
+  TempDir dir;
+  writeFile(dir / "live.txt", "old");
+  platform::FileReplacement replacement(wide(dir / "live.txt"));
+  EXPECT_EQ(readFolder(dir.path()), (Contents{{"live.txt", "old"}}));
+  ASSERT_TRUE(replacement.write("new"));
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name == "live.txt" || name.starts_with("live.txt.pkgcustomize-")) << name;
+  }
+  ASSERT_TRUE(replacement.commit());
+  EXPECT_FALSE(replacement.write("after the commit"));
+  EXPECT_EQ(readFolder(dir.path()), (Contents{{"live.txt", "new"}}));
+}
+
+// Only regular files named as our temporary files are leftovers, read-only
+// ones included; nothing else is touched.
+TEST(Leftovers, OnlyOursAreFoundAndRemoved) {
+  TempDir dir;
+  const ScopedCurrentDir inside(dir.path());
+  const Contents others{{"kvsetup.cif", "live"},
+                        {"kvsetup.cif.pkgcustomize-AbC12", "five characters"},
+                        {"kvsetup.cif.pkgcustomize-AbC1234", "seven characters"},
+                        {"kvsetup.cif.pkgcustomize-AbC-12", "not a letter or digit"},
+                        {"kvsetup.cif.pkgcustomise-AbC123", "another program's mark"}};
+  testing_support::writeFolder(dir.path(), with(others, ".pkgcustomize-Zz9Yy8", "old style"));
+  writeFile(dir / "kvsetup.cif.pkgcustomize-AbC123", "ours, read-only");
+  testing_support::setReadOnly(dir / "kvsetup.cif.pkgcustomize-AbC123", true);
+  fs::create_directory(dir / "folder.pkgcustomize-AbC123");
+
+  auto found = platform::findLeftovers();
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found, (std::vector<std::u16string>{u".pkgcustomize-Zz9Yy8",
+                                                u"kvsetup.cif.pkgcustomize-AbC123"}));
+  platform::removeLeftovers();
+  EXPECT_EQ(readFolder(dir.path()), others);
+  EXPECT_TRUE(fs::is_directory(dir / "folder.pkgcustomize-AbC123"));
 }
 
 TEST(CopyFile, FailsWithoutTouchingTheTarget) {

@@ -35,6 +35,7 @@ const Folder kCifNamed0200 = with(kPackage, "kvsetup.cif", "Inf=INSTALL_TR0200.I
 const std::string kOddLineEnds = "[Setup]\nInf=INSTALL.INF\r\nBar=B8DF\nMarket=en-us\r\n\x1a";
 const std::string kNoMarket = "Inf=INSTALL.INF\r\nBar=B8DF\r\n";
 const std::string kCmdE = "@echo off\r\nsetup /i INSTALL.INF /e\r\n";
+const std::string kNotOurs = "kvsetup.cif.pkgcustomize-1234567";  // one character too many
 
 // The typical run, started directly and through an intermediate process (the
 // x86 stage of script/test runs just these two, by name, when short of time).
@@ -67,6 +68,9 @@ const Scenario kScenarios[] = {
      with(kCifNamed, "kv-setup.cmd", kCmdOPatched)},
     {"second run of an e cmd package keeps the copy", kECmd, kCifNamed0200,
      with(kCifNamed0200, "kv-setup.cmd", kCmdE)},
+    {"an interrupted run's leftover goes, a look-alike stays", kO,
+     with(with(kPackage, kNotOurs, "x"), "kvsetup.cif.pkgcustomize-x1Y2z3", "[Set"),
+     with(kOPatched, kNotOurs, "x")},
 };
 
 class ToolRun : public testing::TestWithParam<Scenario> {};
