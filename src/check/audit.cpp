@@ -64,6 +64,7 @@ Audit auditPackages() {
   loadConfigView(config, true);
   audit.config = config.load;
   audit.findings = config.findings;
+  for (Finding& f : leftoverFindings()) audit.findings.push_back(std::move(f));
   if (!config.document) return audit;
 
   DiskFiles disk;

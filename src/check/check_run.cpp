@@ -63,6 +63,17 @@ void loadConfigView(ConfigView& config, bool indexed) {
   }
 }
 
+std::vector<Finding> leftoverFindings() {
+  std::vector<Finding> findings;
+  for (const std::u16string& name : platform::findLeftovers()) {
+    findings.push_back({RuleId::LeftoverFile, name, {},
+                        name + u" is the temporary file of an interrupted run: it would ship "
+                               u"with the package, unless a complete run removes it first",
+                        {}, {}, std::nullopt, 0});
+  }
+  return findings;
+}
+
 CheckedRun checkRun(const StartedBy& start, ConfigView& config, DiskFiles& disk) {
   CheckedRun run;
   run.folder.disk = &disk;

@@ -56,6 +56,10 @@ struct CheckedRun {
   bool complete = false;  // the package is customised completely
 };
 
+// The temporary files that interrupted runs left in the current directory,
+// one finding each: they would ship with the package.
+std::vector<Finding> leftoverFindings();
+
 // Runs the customisation in the current directory with the processes given,
 // settings from `config` and files read through `disk`, writing nothing.
 CheckedRun checkRun(const StartedBy& start, ConfigView& config, DiskFiles& disk);

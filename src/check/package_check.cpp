@@ -15,6 +15,7 @@ PackageCheck checkPackage(const std::optional<std::u16string>& launcher) {
   for (const Finding& f : check.config.findings) {
     if ((!code.empty() && f.code == code) || aboutWholeFile(f)) check.findings.push_back(f);
   }
+  for (Finding& f : leftoverFindings()) check.findings.push_back(std::move(f));
   return check;
 }
 

@@ -35,10 +35,5 @@ RewriteEnd rewriteRealFile(const std::u16string& path, const ByteTransform& tran
 }  // namespace
 
 PackageFiles realPackageFiles() {
-  // The copy is a run's first write: the leftovers of interrupted runs go first.
-  const auto copyFile = [](const std::u16string& from, const std::u16string& to) {
-    platform::removeLeftovers();
-    return platform::copyFile(from, to);
-  };
-  return {copyFile, rewriteRealFile};
+  return {platform::removeLeftovers, platform::copyFile, rewriteRealFile};
 }

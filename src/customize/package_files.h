@@ -28,6 +28,9 @@ enum class RewriteEnd {
 };
 
 struct PackageFiles {
+  // Removes what interrupted runs left behind: a run calls it before its
+  // first write.
+  std::function<void()> removeLeftovers;
   // Copies `from` over `to`; false when nothing was copied.
   std::function<bool(const std::u16string& from, const std::u16string& to)> copyFile;
   // Replaces the file `path` by what `transform` makes of its bytes, whole

@@ -40,6 +40,7 @@ Customization customizePackage(const PackageFiles& files, std::u16string package
   Customization done;
   done.variantName = variantFileName(cmdVariant, useEVariant);
   done.liveName = cmdVariant == 0 ? kCifName : kCmdName;
+  files.removeLeftovers();  // before the run's first write
   done.copied = selectSetupFile(files, cmdVariant, useEVariant, kCifName, kCmdName);
   if (!done.copied) return done;
   for (PatchRequest& request : planPatches(packageCode, cmdVariant, useEVariant, market, barPc)) {

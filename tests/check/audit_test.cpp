@@ -101,6 +101,11 @@ const AuditCase kAuditCases[] = {
      "0 packages: 0 complete, 0 incomplete; 1 error, 1 warning (config-unreadable 1, "
      "encoding-mismatch 1)",
      {"config-unreadable@config.xml:*", "encoding-mismatch@config.xml:3:67"}},
+    {"a leftover of an interrupted run",
+     with(kPackage, ".pkgcustomize-Xy12Zw", ""),
+     0,
+     "2 packages: 2 complete, 0 incomplete; 0 errors, 1 warning (leftover-file 1)",
+     {"leftover-file@.pkgcustomize-Xy12Zw"}},
     {"no config.xml",
      without(kPackage, "config.xml"),
      1,

@@ -43,8 +43,8 @@ bool samePlaces(const std::vector<std::string>& actual, const std::vector<std::s
     const auto colons = std::count(want.begin(), want.end(), ':');
     const bool lineOnly = colons == 1 && actual[i].starts_with(want + ":");
     const std::string file = want.substr(0, want.size() - 2);
-    const bool anyPlace = want.ends_with(":*") &&
-                          (actual[i] == file || actual[i].starts_with(file + ":"));
+    const bool anyPlace =
+        want.ends_with(":*") && (actual[i] == file || actual[i].starts_with(file + ":"));
     if (actual[i] != want && !lineOnly && !anyPlace) return false;
   }
   return true;

@@ -87,7 +87,7 @@ TEST(PatchSetupFile, HoldsTheNewFileBackUntilEverySubstitutionIsMade) {
     const std::string file = lines + kCif;
     std::string handed;
     bool early = false;
-    const PackageFiles files{nullptr, [&](const std::u16string&, const ByteTransform& transform) {
+    const PackageFiles files{nullptr, nullptr, [&](const std::u16string&, const ByteTransform& transform) {
                                for (std::size_t at = 0; at < file.size(); at += 65536) {
                                  const auto piece = transform.feed(file.substr(at, 65536));
                                  early = early || (!piece->empty() && at + 65536 < file.size());
