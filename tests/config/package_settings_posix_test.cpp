@@ -8,6 +8,7 @@
 #include <cctype>
 
 #include "config/settings_load.h"
+#include "row_names.h"
 #include "test_support.h"
 
 namespace {
@@ -16,16 +17,6 @@ using namespace std::string_literals;
 using testing_support::ScopedCurrentDir;
 using testing_support::TempDir;
 using testing_support::writeFile;
-
-// A test name from a row's description.
-template <class Row>
-std::string rowName(const testing::TestParamInfo<Row>& info) {
-  std::string name;
-  for (const char c : std::string(info.param.what)) {
-    name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-  }
-  return name;
-}
 
 SettingsLoad loadIn(const TempDir& dir, const std::string& config, PackageSettings& settings) {
   writeFile(dir / "config.xml", config);
@@ -92,7 +83,7 @@ TEST_P(ParseError, SaysWhereAndWhy) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Configs, ParseError, testing::ValuesIn(kParseErrors),
-                         rowName<ParseErrorCase>);
+                         testing_support::ByWhat());
 
 struct WindowsReadingCase {
   const char* what;
@@ -119,7 +110,7 @@ TEST_P(WindowsReading, GivesWhatWindowsGives) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Configs, WindowsReading, testing::ValuesIn(kWindowsReadings),
-                         rowName<WindowsReadingCase>);
+                         testing_support::ByWhat());
 
 TEST(PackageSettingsDtd, AttributeDefaultOfTheInternalSubsetCounts) {
   TempDir dir;

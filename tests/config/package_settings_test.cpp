@@ -7,6 +7,7 @@
 #include <bit>
 #include <chrono>
 
+#include "row_names.h"
 #include "test_support.h"
 
 namespace {
@@ -236,7 +237,8 @@ TEST_P(PackageSettingsLoad, FillsTheRecordAsFarAsTheEntryGoes) {
   EXPECT_EQ(settings.market, c.expected.market);
 }
 
-INSTANTIATE_TEST_SUITE_P(ConfigFiles, PackageSettingsLoad, testing::ValuesIn(kConfigCases));
+INSTANTIATE_TEST_SUITE_P(ConfigFiles, PackageSettingsLoad, testing::ValuesIn(kConfigCases),
+                         testing_support::ByWhat());
 
 TEST(PackageSettingsPlaces, AnyFolderNameIsAFolderName) {
   // Not a URL: "%41" stays as written and "#" starts no fragment.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "row_names.h"
+
 #include <cctype>
 
 namespace {
@@ -56,13 +58,6 @@ TEST_P(Utf8Text, IsTheSameOnEveryPlatform) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, Utf8Text, testing::ValuesIn(kUtf8Cases),
-                         [](const testing::TestParamInfo<Utf8Case>& info) {
-                           std::string name;
-                           for (const char c : std::string(info.param.what)) {
-                             name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                           }
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Texts, Utf8Text, testing::ValuesIn(kUtf8Cases), testing_support::ByWhat());
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <bit>
 #include <cctype>
 
+#include "row_names.h"
 #include "test_support.h"
 
 namespace {
@@ -16,16 +17,6 @@ using namespace std::string_literals;
 using platform::XmlPosition;
 using testing_support::TempDir;
 using testing_support::writeFile;
-
-// A test name from a row's description.
-template <class Row>
-std::string rowName(const testing::TestParamInfo<Row>& info) {
-  std::string name;
-  for (const char c : std::string(info.param.what)) {
-    name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-  }
-  return name;
-}
 
 platform::XmlDocument load(const TempDir& dir, const std::string& bytes,
                            platform::XmlLoadError& error) {
@@ -132,7 +123,7 @@ TEST_P(ElementPosition, IsWhereTheTagIsWritten) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ElementPosition, testing::ValuesIn(kPositionCases),
-                         rowName<PositionCase>);
+                         testing_support::ByWhat());
 
 std::vector<std::u16string> names(const std::vector<platform::XmlNode>& nodes) {
   std::vector<std::u16string> names;
@@ -188,7 +179,7 @@ TEST_P(DeclaredEncoding, IsTheNameAsWritten) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, DeclaredEncoding, testing::ValuesIn(kEncodingCases),
-                         rowName<EncodingCase>);
+                         testing_support::ByWhat());
 
 struct BrokenCase {
   const char* what;
@@ -220,6 +211,7 @@ TEST_P(BrokenFile, SaysWhyAndWhereItCan) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, BrokenFile, testing::ValuesIn(kBrokenCases), rowName<BrokenCase>);
+INSTANTIATE_TEST_SUITE_P(Files, BrokenFile, testing::ValuesIn(kBrokenCases),
+                         testing_support::ByWhat());
 
 }  // namespace
