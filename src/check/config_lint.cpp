@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/package_name.h"
+#include "platform/codepage.h"
 
 namespace check {
 
@@ -250,41 +251,21 @@ void lintEncoding(Lint& lint) {
            {}, {}, *encoding);
 }
 
-// The length of the valid UTF-8 sequence at the start of `bytes`; 0 when
-// none starts there.
-std::size_t utf8Length(std::string_view bytes) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  const unsigned char lead = byte(0);
-  const std::size_t length = lead < 0x80                    ? 1
-                             : lead >= 0xC2 && lead <= 0xDF ? 2
-                             : lead >= 0xE0 && lead <= 0xEF ? 3
-                             : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                            : 0;
-  if (length == 0 || length > bytes.size()) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return 0;
-  }
-  // No overlong forms, surrogates or points past U+10FFFF.
-  if ((lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) > 0x9F) ||
-      (lead == 0xF0 && byte(1) < 0x90) || (lead == 0xF4 && byte(1) > 0x8F)) {
-    return 0;
-  }
-  return length;
-}
-
 // Where the first byte that is not UTF-8 lies; line 0 when every byte is.
+// Decoded, such a byte is a low surrogate from U+DC80 on that no high one
+// comes before.
 Position firstNonUtf8(std::string_view bytes) {
+  const std::u16string text = platform::fromUtf8(bytes);
   Position at{1, 1};
-  for (std::size_t i = 0; i < bytes.size();) {
-    const std::size_t length = utf8Length(bytes.substr(i));
-    if (length == 0) return at;
-    const char byte = bytes[i];
-    if (byte == '\n' || (byte == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n'))) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    const bool afterHigh = i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF;
+    if (unit >= 0xDC80 && unit <= 0xDCFF && !afterHigh) return at;
+    if (unit == u'\n' || (unit == u'\r' && (i + 1 == text.size() || text[i + 1] != u'\n'))) {
       at = {at.line + 1, 1};
-    } else if (byte != '\r') {
-      at.column += length == 4 ? 2 : 1;
+    } else if (unit != u'\r') {
+      ++at.column;
     }
-    i += length;
   }
   return {};
 }
