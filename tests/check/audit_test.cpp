@@ -101,6 +101,21 @@ const AuditCase kAuditCases[] = {
      "0 packages: 0 complete, 0 incomplete; 1 error, 1 warning (config-unreadable 1, "
      "encoding-mismatch 1)",
      {"config-unreadable@config.xml:*", "encoding-mismatch@config.xml:3:67"}},
+    {"UTF-8 text in a file declared windows-1252",
+     with(kPackage, "config.xml",
+          "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<config>\n" +
+              entry("TR01", "<package_type>E</package_type><market_type>d\xC3\xA9</market_type>") +
+              "</config>\n"),
+     0,
+     "1 package: 1 complete, 0 incomplete; 0 errors, 1 warning (encoding-mismatch 1)",
+     {"encoding-mismatch@config.xml:3:53"}},
+    {"an unusual encoding",
+     with(kPackage, "config.xml",
+          "<?xml version=\"1.0\" encoding=\"US-ASCII\"?>\n<config>\n" + entry("TR01", kEValues) +
+              "</config>\n"),
+     0,
+     "1 package: 1 complete, 0 incomplete; 0 errors, 1 warning (unusual-encoding 1)",
+     {"unusual-encoding@config.xml:1:1"}},
     {"a leftover of an interrupted run",
      with(kPackage, ".pkgcustomize-Xy12Zw", ""),
      0,
@@ -153,5 +168,41 @@ TEST_P(Audit, FindsWhatTheWholeFileShows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, Audit, testing::ValuesIn(kAuditCases), testing_support::ByWhat());
+
+// A name no run reads is matched against the known ones, letter case aside,
+// and suggested when it is within two edits of one.
+struct SuggestionCase {
+  const char* what;
+  std::string element;
+  std::string said;          // found in the finding's line
+  bool underConfig = false;  // else in an entry
+};
+
+const SuggestionCase kSuggestionCases[] = {
+    {"one letter missing", "<market_typ>de</market_typ>", "did you mean <market_type>?"},
+    {"two letters swapped", "<makret_type>de</makret_type>", "did you mean <market_type>?"},
+    {"another letter case", "<Quil_Bar_PC>1</Quil_Bar_PC>", "did you mean <quil_bar_pc>?"},
+    {"three edits away", "<mrket_tp>de</mrket_tp>",
+     "<mrket_tp> in the entry \"TR01\" is not read by any run ["},
+    {"a misspelt entry", "<binnary code=\"TR02\"/>", "did you mean <binary>?", true},
+    {"an entry of another name", "<package code=\"TR02\"/>",
+     "<package code=\"TR02\"> is not an entry, so no run reads it: entries are <binary> elements",
+     true},
+};
+
+class Suggestion : public testing::TestWithParam<SuggestionCase> {};
+
+TEST_P(Suggestion, NamesTheKnownName) {
+  TempDir package;
+  const SuggestionCase& c = GetParam();
+  const std::string text = c.underConfig ? config(entry("TR01", kEValues) + c.element + "\n")
+                                         : config(entry("TR01", kEValues + c.element));
+  writeFolder(package.path(), with(kPackage, "config.xml", text));
+  const CheckOutput output = runCheck({u"--all", u"--format=gcc", package.path().u16string()});
+  EXPECT_NE(output.out.find(c.said), std::string::npos) << output.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, Suggestion, testing::ValuesIn(kSuggestionCases),
+                         testing_support::ByWhat());
 
 }  // namespace
