@@ -52,6 +52,33 @@ void order(std::vector<Finding>& findings) {
   });
 }
 
+// What the runs of an audit share: the files read, the findings so far and
+// the outcomes seen.
+struct Runs {
+  ConfigView& config;
+  DiskFiles disk;
+  RunFindings findings;
+  std::set<std::u16string> outcomes;
+};
+
+// The row of one kind of launcher of an entry, from its run; true when the
+// run customises the package completely.
+bool auditRun(const ConfigEntry& entry, std::int32_t kind, Runs& runs, AuditRow& row) {
+  row.code = entry.code;
+  row.position = entry.position;
+  row.cmdVariant = kind;
+  row.launcherName = launcherFor(entry.code, kind);
+  CheckedRun run = checkRun(startedBy(row.launcherName), runs.config, runs.disk);
+  row.complete = run.complete;
+  if (!run.findings.empty()) row.cause = run.findings.front().message;
+  for (const Finding& f : run.findings) addRunFinding(runs.findings, f, entry.code);
+  if (runs.outcomes.insert(outcomeOf(run.trace)).second) {
+    row.firstOfOutcome = true;
+    row.changes = std::move(run.changes);
+  }
+  return run.complete;
+}
+
 }  // namespace
 
 std::u16string launcherFor(const std::u16string& code, std::int32_t cmdVariant) {
@@ -67,32 +94,15 @@ Audit auditPackages() {
   for (Finding& f : leftoverFindings()) audit.findings.push_back(std::move(f));
   if (!config.document) return audit;
 
-  DiskFiles disk;
-  RunFindings runs;
-  std::set<std::u16string> outcomes;
+  Runs runs{config, {}, {}, {}};
   for (const ConfigEntry& entry : config.outline.entries) {
     if (!entry.read) continue;
     ++audit.packages;
-    bool complete = true;
-    for (const std::int32_t kind : {0, 1}) {
-      AuditRow& row = audit.rows.emplace_back();
-      row.code = entry.code;
-      row.position = entry.position;
-      row.cmdVariant = kind;
-      row.launcherName = launcherFor(entry.code, kind);
-      CheckedRun run = checkRun(startedBy(row.launcherName), config, disk);
-      row.complete = run.complete;
-      if (!run.findings.empty()) row.cause = run.findings.front().message;
-      for (const Finding& f : run.findings) addRunFinding(runs, f, entry.code);
-      complete = complete && run.complete;
-      if (outcomes.insert(outcomeOf(run.trace)).second) {
-        row.firstOfOutcome = true;
-        row.changes = std::move(run.changes);
-      }
-    }
-    if (complete) ++audit.completePackages;
+    const bool cif = auditRun(entry, 0, runs, audit.rows.emplace_back());
+    const bool cmd = auditRun(entry, 1, runs, audit.rows.emplace_back());
+    if (cif && cmd) ++audit.completePackages;
   }
-  for (Finding& f : runs.findings) audit.findings.push_back(std::move(f));
+  for (Finding& f : runs.findings.findings) audit.findings.push_back(std::move(f));
   order(audit.findings);
   return audit;
 }
