@@ -121,6 +121,15 @@ const AuditCase kAuditCases[] = {
      0,
      "2 packages: 2 complete, 0 incomplete; 0 errors, 1 warning (leftover-file 1)",
      {"leftover-file@.pkgcustomize-Xy12Zw"}},
+    {"windows-1252 text in a file declared UTF-8",
+     with(kPackage, "config.xml",
+          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<config>\n" +
+              entry("TR01", "<package_type>E</package_type><market_type>d\xE9</market_type>") +
+              "</config>\n"),
+     1,
+     "0 packages: 0 complete, 0 incomplete; 1 error, 1 warning (config-unreadable 1, "
+     "encoding-mismatch 1)",
+     {"config-unreadable@config.xml:*", "encoding-mismatch@config.xml:3:67"}},
     {"no config.xml",
      without(kPackage, "config.xml"),
      1,
@@ -182,6 +191,8 @@ const SuggestionCase kSuggestionCases[] = {
     {"one letter missing", "<market_typ>de</market_typ>", "did you mean <market_type>?"},
     {"two letters swapped", "<makret_type>de</makret_type>", "did you mean <market_type>?"},
     {"another letter case", "<Quil_Bar_PC>1</Quil_Bar_PC>", "did you mean <quil_bar_pc>?"},
+    {"capitals and a letter missing", "<PACKAGE_TYP>E</PACKAGE_TYP>",
+     "did you mean <package_type>?"},
     {"three edits away", "<mrket_tp>de</mrket_tp>",
      "<mrket_tp> in the entry \"TR01\" is not read by any run ["},
     {"a misspelt entry", "<binnary code=\"TR02\"/>", "did you mean <binary>?", true},

@@ -30,7 +30,7 @@ struct Mistakes {
     writeFolder(package, with(with(kPackage, "kv-setup_o.cmd", "set BAR=B8DF\r\n"), "config.xml",
                               oneEntryConfig({"<package_type>O</package_type>",
                                               "<quil_bar_pc>1A2B</quil_bar_pc>",
-                                              "<market_type>\n  d\xC3\xA9-de</market_type>"})));
+                                              "<market_type>\n  d\xC3\xA9-de%</market_type>"})));
   }
 };
 
@@ -43,11 +43,11 @@ struct FormatCase {
 const FormatCase kFormatCases[] = {
     {"gcc",
      {u"--all", u"--format=gcc"},
-     {R"(.*[/\\]Пакет[/\\]config\.xml:6:5: warning: <market_type> of "TR0107" is "\\n  dé-de": it holds line breaks, which are kept as written \[wrapped-value\])",
+     {R"(.*[/\\]Пакет[/\\]config\.xml:6:5: warning: <market_type> of "TR0107" is "\\n  dé-de%": it holds line breaks, which are kept as written \[wrapped-value\])",
       R"(.*[/\\]Пакет[/\\]kv-setup_o\.cmd: error: kv-setup_o\.cmd lacks "en-us", so its copy kv-setup\.cmd is left unpatched and the run stops there \[missing-text\])"}},
     {"github",
      {u"--all", u"--format", u"github"},
-     {R"(::warning file=.*[/\\]Пакет[/\\]config\.xml,line=6,col=5,title=wrapped-value::<market_type> of "TR0107" is .*)",
+     {R"(::warning file=.*[/\\]Пакет[/\\]config\.xml,line=6,col=5,title=wrapped-value::<market_type> of "TR0107" is "\\n  dé-de%25": it holds line breaks, which are kept as written)",
       R"(::error file=.*[/\\]Пакет[/\\]kv-setup_o\.cmd,title=missing-text::kv-setup_o\.cmd lacks "en-us".*)"}},
     {"gcc for one package",
      {u"--launcher=TRKVa_b_TR0107_x.exe", u"--format=gcc"},
@@ -118,7 +118,27 @@ TEST(Json, KeepsItsShape) {
   EXPECT_EQ(keys(complete), keys(early));
   EXPECT_EQ(complete["schemaVersion"], 1);
   EXPECT_TRUE(early["settings"]["useEVariant"].is_null());
+  EXPECT_EQ(early["launcher"]["given"], "KV.exe");
   EXPECT_EQ(complete["settings"]["useEVariant"], false);
+  EXPECT_EQ(complete["kind"], "cif");
+  EXPECT_EQ(complete["launcher"]["source"], "command-line");
+  EXPECT_EQ(complete["patches"].at(0)["substitutions"].at(2),
+            (nlohmann::json{
+                {"searched", "en-us"}, {"replacement", "de-de"}, {"found", true}, {"line", 4}}));
+  EXPECT_TRUE(complete["changes"].at(0)["diff"].is_null());
+
+  // The audit's rows: the .cif kind, then the .cmd kind, with the diffs of
+  // the first package of each outcome.
+  const auto all = checkJson({u"--all", u"--diff", package.path().u16string()});
+  const auto& rows = all["packages"];
+  ASSERT_EQ(rows.size(), 4u);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i]["kind"], i % 2 == 0 ? "cif" : "cmd");
+    EXPECT_TRUE(
+        rows[i]["launcher"].get<std::string>().ends_with(i % 2 == 0 ? "_x.exe" : "_xl.exe"));
+  }
+  EXPECT_TRUE(rows[0]["diffs"].at(0)["diff"].get<std::string>().starts_with("--- a/kvsetup.cif"));
+  EXPECT_EQ(all["summary"]["incomplete"], 0);
 }
 
 struct StatusCase {
@@ -135,6 +155,10 @@ const StatusCase kStatusCases[] = {
     {"help", {u"--help"}, 0, "docs/rules.md"},
     {"help as on Windows", {u"/?"}, 0, "--format FORMAT"},
     {"version", {u"--version"}, 0, "pkgcustomize-check "},
+    {"json as a synonym",
+     {u"--json", u"--launcher=TRKVa_b_TR0107_x.exe"},
+     0,
+     "\"schemaVersion\": 1"},
     {"an unknown option", {u"--bogus"}, 2, "unknown option --bogus"},
     {"an unknown format", {u"--format=xml"}, 2, "unknown format \"xml\""},
     {"launcher without a name", {u"--launcher="}, 2, "--launcher needs a name"},
@@ -190,5 +214,77 @@ TEST(Rules, AreInPlaceAndDocumented) {
     EXPECT_NE(text.str().find(heading), std::string::npos) << heading;
   }
 }
+
+// The text reports, whole: the run step by step with its diffs, and the
+// audit's failing rows, with the folder's path shown as FOLDER.
+struct TextCase {
+  const char* what;
+  std::vector<std::u16string> args;  // the folder follows
+  std::string text;
+};
+
+const TextCase kTextCases[] = {
+    {"a cmd run that stops at a missing text",
+     {u"--launcher", u"TRKVa_b_TR0107_xl.exe", u"--diff"},
+     "launcher       \"TRKVa_b_TR0107_xl.exe\" (given with --launcher)\n"
+     "package code   TR0107\n"
+     "kind           .cmd setup script (cmdVariant 1)\n"
+     "config.xml     FOLDER/config.xml\n"
+     "  entry        <binary code=\"TR0107\"> at line 3\n"
+     "  useEVariant  0 (package_type is \"O\": the \"_o\" variants)\n"
+     "  barPc        \"1A2B\" (quil_bar_pc)\n"
+     "  market       \"de-de\" (market_type)\n"
+     "copy           kv-setup_o.cmd over kv-setup.cmd: copied\n"
+     "patch 1        kvsetup.cif: INF name\n"
+     "  line 2       \"INSTALL.INF\" -> \"INSTALL_TR0107.INF\"\n"
+     "  result       rewritten\n"
+     "patch 2        kv-setup.cmd: barPc and market\n"
+     "  line 1       \"B8DF\" -> \"1A2B\"\n"
+     "  NOT FOUND    \"en-us\" -> \"de-de\"\n"
+     "  result       left alone: a text is missing\n"
+     "findings\n"
+     "  FOLDER/kv-setup_o.cmd: error: kv-setup_o.cmd lacks \"en-us\", so its copy kv-setup.cmd is "
+     "left unpatched and the run stops there [missing-text]\n"
+     "verdict        incomplete: kv-setup_o.cmd lacks \"en-us\", so its copy kv-setup.cmd is left "
+     "unpatched and the run stops there\n"
+     "\n--- /dev/null\n+++ b/kv-setup.cmd\n@@ -0,0 +1 @@\n+set BAR=B8DF\n"
+     "\n--- a/kvsetup.cif\n+++ b/kvsetup.cif\n@@ -1,4 +1,4 @@\n [Setup]\n-Inf=INSTALL.INF\n"
+     "+Inf=INSTALL_TR0107.INF\n Bar=B8DF\n Market=en-us\n"},
+    {"the failing rows of an audit",
+     {u"--all", u"--only-failures"},
+     "config.xml     FOLDER/config.xml\n"
+     "\n"
+     "code     line  kind  result\n"
+     "TR0107      3  .cmd  incomplete: kv-setup_o.cmd lacks \"en-us\", so its copy kv-setup.cmd is "
+     "left unpatched and the run stops there\n"
+     "\n"
+     "findings\n"
+     "  FOLDER/kv-setup_o.cmd: error: kv-setup_o.cmd lacks \"en-us\", so its copy kv-setup.cmd is "
+     "left unpatched and the run stops there (breaks 1 package) [missing-text]\n"
+     "\n"
+     "2 packages: 1 complete, 1 incomplete; 1 error, 0 warnings (missing-text 1)\n"},
+};
+
+class Text : public testing::TestWithParam<TextCase> {};
+
+TEST_P(Text, ReadsAsItShould) {
+  TempDir dir;
+  const fs::path package = dir / fs::path(u"\u041f\u0430\u043a\u0435\u0442");
+  fs::create_directory(package);
+  writeFolder(package, with(kPackage, "kv-setup_o.cmd", "set BAR=B8DF\r\n"));
+  std::vector<std::u16string> args = GetParam().args;
+  args.push_back(package.u16string());
+  std::string text = runCheck(args).out;
+  const std::string folder = reinterpret_cast<const char*>(package.u8string().c_str());
+  for (auto at = text.find(folder); at != std::string::npos; at = text.find(folder, at)) {
+    text.replace(at, folder.size(), "FOLDER");
+  }
+  for (char& c : text) {
+    if (c == '\\') c = '/';
+  }
+  EXPECT_EQ(text, GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Reports, Text, testing::ValuesIn(kTextCases), testing_support::ByWhat());
 
 }  // namespace
