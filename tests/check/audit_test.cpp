@@ -57,10 +57,10 @@ const AuditCase kAuditCases[] = {
     {"values taken as written",
      with(kPackage, "config.xml",
           config(entry("TR01",
-                       "<package_type>o</package_type><quil_bar_pc>1A</quil_bar_pc>"
+                       "<package_type>o</package_type><quil_bar_pc>1A </quil_bar_pc>"
                        "<market_type>de</market_type><market_type>fr</market_type>") +  // 3
                  entry("TR 2",
-                       "<package_type>E</package_type><market_type>\xC2\xA0"
+                       "<package_type>E</package_type><market_type>\xE2\x80\x8B"
                        "fr</market_type>") +  // 4
                  entry("TR03",
                        "<package_type>O</package_type><quil_bar_pc> 1A2B"
@@ -70,7 +70,7 @@ const AuditCase kAuditCases[] = {
      "blank-in-value 1, ignored-bar-pc 1, invisible-character 1, looks-like-o 1, "
      "repeated-value 1, wrapped-value 1)",
      {"looks-like-o@config.xml:3:23", "ignored-bar-pc@config.xml:3:53",
-      "repeated-value@config.xml:3:111", "blank-in-code@config.xml:4:11",
+      "repeated-value@config.xml:3:112", "blank-in-code@config.xml:4:11",
       "invisible-character@config.xml:4:53", "blank-in-value@config.xml:5:53",
       "wrapped-value@config.xml:6:1"}},
     {"prepared files that fail every package using them",
@@ -109,6 +109,15 @@ const AuditCase kAuditCases[] = {
      0,
      "1 package: 1 complete, 0 incomplete; 0 errors, 1 warning (encoding-mismatch 1)",
      {"encoding-mismatch@config.xml:3:53"}},
+    {"a curly quote in UTF-8, in a file declared windows-1252",
+     with(kPackage, "config.xml",
+          "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<config>\n" +
+              entry("TR01",
+                    "<package_type>E</package_type><market_type>\xE2\x80\x99</market_type>") +
+              "</config>\n"),
+     0,
+     "1 package: 1 complete, 0 incomplete; 0 errors, 1 warning (encoding-mismatch 1)",
+     {"encoding-mismatch@config.xml:3:53"}},
     {"an unusual encoding",
      with(kPackage, "config.xml",
           "<?xml version=\"1.0\" encoding=\"US-ASCII\"?>\n<config>\n" + entry("TR01", kEValues) +
@@ -123,9 +132,9 @@ const AuditCase kAuditCases[] = {
      {"leftover-file@.pkgcustomize-Xy12Zw"}},
     {"windows-1252 text in a file declared UTF-8",
      with(kPackage, "config.xml",
-          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<config>\n" +
+          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<config>\r\n" +
               entry("TR01", "<package_type>E</package_type><market_type>d\xE9</market_type>") +
-              "</config>\n"),
+              "</config>\r\n"),
      1,
      "0 packages: 0 complete, 0 incomplete; 1 error, 1 warning (config-unreadable 1, "
      "encoding-mismatch 1)",
@@ -196,6 +205,11 @@ const SuggestionCase kSuggestionCases[] = {
     {"three edits away", "<mrket_tp>de</mrket_tp>",
      "<mrket_tp> in the entry \"TR01\" is not read by any run ["},
     {"a misspelt entry", "<binnary code=\"TR02\"/>", "did you mean <binary>?", true},
+    {"a code in lower case", "<binary code=\"tr02\"/>", "(it does not begin with \"TR\")", true},
+    {"a code with a separator", "<binary code=\"TR_2\"/>",
+     "(it holds a \"_\", which ends the field)", true},
+    {"a code with a control character", "<binary code=\"TR&#9;2\"/>",
+     "(it holds a character that file names cannot hold)", true},
     {"an entry of another name", "<package code=\"TR02\"/>",
      "<package code=\"TR02\"> is not an entry, so no run reads it: entries are <binary> elements",
      true},
