@@ -100,15 +100,15 @@ json changesJson(const std::vector<FileChange>& changes, bool withDiff) {
   return out;
 }
 
-json findingsJson(const std::vector<Finding>& findings, bool withPackages) {
+json findingsJson(const std::vector<Finding>& findings) {
   json out = json::array();
-  for (const Finding& f : findings) out.push_back(findingJson(f, withPackages));
+  for (const Finding& f : findings) out.push_back(findingJson(f));
   return out;
 }
 
 }  // namespace
 
-json findingJson(const Finding& f, bool withPackages) {
+json findingJson(const Finding& f) {
   return {{"rule", rule(f.rule).name},
           {"severity", severityOf(f) == Severity::Error ? "error" : "warning"},
           {"file", text(f.file)},
@@ -118,7 +118,7 @@ json findingJson(const Finding& f, bool withPackages) {
           {"element", text(f.element)},
           {"value", f.value ? json(utf8(*f.value)) : json()},
           {"message", utf8(f.message)},
-          {"packages", withPackages ? count(static_cast<long>(f.packages)) : json()}};
+          {"packages", count(static_cast<long>(f.packages))}};
 }
 
 std::string dumped(const json& value) {
@@ -141,7 +141,7 @@ std::string jsonReport(const ReportContext& context, const PackageCheck& check) 
                  {"copied", copyTried ? json(done.copied) : json()}};
   out["patches"] = patches;
   out["changes"] = changesJson(check.run.changes, context.withDiff);
-  out["findings"] = findingsJson(check.findings, false);
+  out["findings"] = findingsJson(check.findings);
   out["complete"] = check.run.complete;
   out["cause"] = check.run.complete ? json() : json(utf8(check.run.findings.front().message));
   out["summary"] = summary(check.findings);
@@ -170,7 +170,7 @@ std::string auditJsonReport(const ReportContext& context, const Audit& audit) {
   out["configFile"] = text(audit.config.configPath);
   out["configStatus"] = statusName(audit.config.status);
   out["packages"] = rows;
-  out["findings"] = findingsJson(audit.findings, true);
+  out["findings"] = findingsJson(audit.findings);
   json counts = summary(audit.findings);
   counts["packages"] = audit.packages;
   counts["complete"] = audit.completePackages;

@@ -15,7 +15,7 @@ namespace check {
 inline constexpr int kJsonSchemaVersion = 1;
 
 // One finding as a JSON object.
-nlohmann::ordered_json findingJson(const Finding& finding, bool withPackages);
+nlohmann::ordered_json findingJson(const Finding& finding);
 
 // The check of one package.
 std::string jsonReport(const ReportContext& context, const PackageCheck& check);

@@ -2,7 +2,5 @@
 #include "platform/codepage.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::u16string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(platform::toWide(argv[i]));
-  return check::checkToolMain(args);
+  return check::checkToolMain(platform::argumentsOf(argc, argv));
 }

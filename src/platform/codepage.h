@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -28,5 +29,12 @@ std::string toUtf8(std::u16string_view text);
 // Wide form of the whole of UTF-8 `text`; each byte outside valid UTF-8
 // becomes one code unit U+DC80..U+DCFF, so that toUtf8() gives it back.
 std::u16string fromUtf8(std::string_view text);
+
+// The program's arguments after its name, as wide text.
+inline std::vector<std::u16string> argumentsOf(int argc, char** argv) {
+  std::vector<std::u16string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(toWide(argv[i]));
+  return arguments;
+}
 
 }  // namespace platform

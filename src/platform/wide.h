@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -18,6 +19,13 @@ inline std::u16string fromWide(const wchar_t* text) {
 }
 inline std::u16string fromWide(const wchar_t* text, std::size_t length) {
   return std::u16string(reinterpret_cast<const char16_t*>(text), length);
+}
+
+// The program's arguments after its name.
+inline std::vector<std::u16string> argumentsOf(int argc, wchar_t** argv) {
+  std::vector<std::u16string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(fromWide(argv[i]));
+  return arguments;
 }
 
 }  // namespace platform

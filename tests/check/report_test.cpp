@@ -139,6 +139,8 @@ TEST(Json, KeepsItsShape) {
   }
   EXPECT_TRUE(rows[0]["diffs"].at(0)["diff"].get<std::string>().starts_with("--- a/kvsetup.cif"));
   EXPECT_EQ(all["summary"]["incomplete"], 0);
+  const auto noDiff = checkJson({u"--all", package.path().u16string()});
+  EXPECT_TRUE(noDiff["packages"].at(0)["diffs"].is_null());
 }
 
 struct StatusCase {
