@@ -126,6 +126,7 @@ TEST(Json, KeepsItsShape) {
             (nlohmann::json{
                 {"searched", "en-us"}, {"replacement", "de-de"}, {"found", true}, {"line", 4}}));
   EXPECT_TRUE(complete["changes"].at(0)["diff"].is_null());
+  EXPECT_EQ(complete["patches"].at(0)["infName"], true);
 
   // The audit's rows: the .cif kind, then the .cmd kind, with the diffs of
   // the first package of each outcome.
@@ -139,13 +140,14 @@ TEST(Json, KeepsItsShape) {
   }
   EXPECT_TRUE(rows[0]["diffs"].at(0)["diff"].get<std::string>().starts_with("--- a/kvsetup.cif"));
   EXPECT_EQ(all["summary"]["incomplete"], 0);
+  EXPECT_EQ(all["configStatus"], "loaded");
   const auto noDiff = checkJson({u"--all", package.path().u16string()});
   EXPECT_TRUE(noDiff["packages"].at(0)["diffs"].is_null());
 }
 
 struct StatusCase {
   const char* what;
-  std::vector<std::u16string> args;  // the mistakes folder follows
+  std::vector<std::u16string> args;  // after the mistakes folder
   int status;
   std::string output;  // found in what is printed
 };
@@ -164,6 +166,7 @@ const StatusCase kStatusCases[] = {
     {"an unknown option", {u"--bogus"}, 2, "unknown option --bogus"},
     {"an unknown format", {u"--format=xml"}, 2, "unknown format \"xml\""},
     {"launcher without a name", {u"--launcher="}, 2, "--launcher needs a name"},
+    {"format without a value", {u"--format"}, 2, "--format needs a value"},
     {"two folders", {u"one"}, 2, "only one FOLDER"},
     {"all with a launcher",
      {u"--all", u"--launcher=TRKVa_b_TR0107_x.exe"},
@@ -177,7 +180,7 @@ class Status : public testing::TestWithParam<StatusCase> {};
 TEST_P(Status, FollowsTheRules) {
   const Mistakes mistakes;
   std::vector<std::u16string> args = GetParam().args;
-  args.push_back(mistakes.package.u16string());
+  args.insert(args.begin(), mistakes.package.u16string());
   const CheckOutput output = runCheck(args);
   EXPECT_EQ(output.status, GetParam().status) << output.out << output.err;
   EXPECT_NE((output.out + output.err).find(GetParam().output), std::string::npos)
