@@ -5,6 +5,8 @@
 #include <set>
 #include <tuple>
 
+#include "app/launcher.h"
+
 namespace check {
 
 namespace {
@@ -82,7 +84,7 @@ bool auditRun(const ConfigEntry& entry, std::int32_t kind, Runs& runs, AuditRow&
 }  // namespace
 
 std::u16string launcherFor(const std::u16string& code, std::int32_t cmdVariant) {
-  return u"TRKVpackage_all_" + code + (cmdVariant == 0 ? u"_x.exe" : u"_xl.exe");
+  return kLauncherPrefix + (u"package_all_" + code + (cmdVariant == 0 ? u"_x.exe" : u"_xl.exe"));
 }
 
 Audit auditPackages() {

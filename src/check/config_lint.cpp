@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 
+#include "app/launcher.h"
 #include "app/package_name.h"
 #include "platform/codepage.h"
 
@@ -91,7 +92,7 @@ struct Lint {
 // Why no launcher's name can carry `code`; empty when one can. The package
 // code of a launcher name made for it says so.
 std::u16string whyUncarried(const std::u16string& code) {
-  if (parsePackageCode(u"TRKVpack_v1_" + code + u"_x.exe") == code &&
+  if (parsePackageCode(kLauncherPrefix + (u"pack_v1_" + code + u"_x.exe")) == code &&
       std::none_of(code.begin(), code.end(), [](char16_t unit) {
         return unit < 0x20 ||
                std::u16string_view(u"\"*/:<>?\\|").find(unit) != std::u16string::npos;
