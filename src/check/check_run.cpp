@@ -66,10 +66,10 @@ void loadConfigView(ConfigView& config, bool indexed) {
 std::vector<Finding> leftoverFindings() {
   std::vector<Finding> findings;
   for (const std::u16string& name : platform::findLeftovers()) {
-    findings.push_back({RuleId::LeftoverFile, name, {},
-                        name + u" is the temporary file of an interrupted run: it would ship "
-                               u"with the package, unless a complete run removes it first",
-                        {}, {}, std::nullopt, 0});
+    findings.push_back(makeFinding(RuleId::LeftoverFile, name,
+                                   name + u" is the temporary file of an interrupted run: it "
+                                          u"would ship with the package, unless a complete run "
+                                          u"removes it first"));
   }
   return findings;
 }

@@ -4,9 +4,11 @@
 #include <array>
 #include <map>
 #include <optional>
+#include <set>
 
 #include "app/launcher.h"
 #include "app/package_name.h"
+#include "config/settings_load.h"
 #include "platform/codepage.h"
 
 namespace check {
@@ -127,8 +129,7 @@ void lintValue(Lint& lint, const ConfigEntry& entry, const ConfigValue& value) {
     lint.add(rule, value.position, what + why, entry.code, value.name, text);
   };
   if (text.empty()) return;  // the run's own finding
-  if (value.name == u"package_type" && text != u"O" &&
-      (text == u"o" || text == u" O" || text == u"O ")) {
+  if (value.name == u"package_type" && (text == u"o" || text == u" O" || text == u"O ")) {
     add(RuleId::LooksLikeO, u", not \"O\": the \"_e\" variants are used");
     return;
   }
@@ -145,6 +146,22 @@ void lintValue(Lint& lint, const ConfigEntry& entry, const ConfigValue& value) {
         u": it looks like UTF-8 text read as windows-1252; save config.xml in the encoding it "
         u"declares");
   }
+}
+
+// The value elements that a run of `entry` reads, as the settings load reads
+// them; a missing or empty value counts as present, so that it hides none of
+// the others.
+std::set<std::u16string> namesRead(const ConfigEntry& entry) {
+  std::set<std::u16string> names;
+  PackageSettings unused;
+  readEntrySettings(
+      [&](const std::u16string& name) -> std::optional<std::u16string> {
+        names.insert(name);
+        const ConfigValue* value = valueOf(entry, name);
+        return value == nullptr || value->text.empty() ? u"?" : value->text;
+      },
+      unused);
+  return names;
 }
 
 // The findings about the values of an entry that a run reads.
@@ -167,13 +184,14 @@ void lintValues(Lint& lint, const ConfigEntry& entry) {
                entry.code, value.name, value.text);
     }
   }
-  const ConfigValue* type = valueOf(entry, u"package_type");
+  const std::set<std::u16string> read = namesRead(entry);
   for (const auto& [name, value] : first) {
-    const bool read = name != u"quil_bar_pc" || (type != nullptr && type->text == u"O");
-    if (read) lintValue(lint, entry, *value);
+    if (read.contains(name)) lintValue(lint, entry, *value);
   }
+  const ConfigValue* type = valueOf(entry, u"package_type");
   const ConfigValue* barPc = valueOf(entry, u"quil_bar_pc");
-  if (barPc != nullptr && type != nullptr && !type->text.empty() && type->text != u"O") {
+  if (barPc != nullptr && !read.contains(u"quil_bar_pc") && type != nullptr &&
+      !type->text.empty()) {
     lint.add(RuleId::IgnoredBarPc, barPc->position,
              tag(u"quil_bar_pc") + u" of " + quoted(entry.code) +
                  u" is not read: its <package_type> is " + quoted(type->text) + u", not \"O\"",
@@ -351,15 +369,12 @@ std::vector<Finding> encodingHint(std::string_view bytes) {
   if (!declared.empty() && declared != "utf-8" && declared != "utf8") return {};
   const Position at = firstNonUtf8(bytes);
   if (at.line == 0) return {};
-  return {{RuleId::EncodingMismatch,
-           kConfigFile,
-           at,
-           u"config.xml is read as UTF-8 but is not UTF-8 here: it looks saved as windows-1252; "
-           u"save it as UTF-8, or declare encoding=\"windows-1252\"",
-           {},
-           {},
-           std::nullopt,
-           0}};
+  Finding hint = makeFinding(RuleId::EncodingMismatch, kConfigFile,
+                             u"config.xml is read as UTF-8 but is not UTF-8 here: it looks saved "
+                             u"as windows-1252; save it as UTF-8, or declare "
+                             u"encoding=\"windows-1252\"");
+  hint.position = at;
+  return {hint};
 }
 
 bool aboutWholeFile(const Finding& finding) {

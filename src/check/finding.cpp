@@ -132,8 +132,16 @@ const Rule& rule(RuleId id) {
   return kRules[static_cast<std::size_t>(id)];
 }
 
+Finding makeFinding(RuleId rule, std::u16string file, std::u16string message, std::u16string code) {
+  return {rule, std::move(file), {}, std::move(message), std::move(code), {}, std::nullopt, 0};
+}
+
 Severity severityOf(const Finding& finding) {
   return rule(finding.rule).severity;
+}
+
+const char* severityName(Severity severity) {
+  return severity == Severity::Error ? "error" : "warning";
 }
 
 std::size_t countErrors(const std::vector<Finding>& findings) {

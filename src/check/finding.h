@@ -72,7 +72,16 @@ struct Finding {
   std::size_t packages = 0;  // with --all: how many package runs it breaks, when it is a run's
 };
 
+// A finding of `rule` about `file` (empty: the run as a whole), at no
+// particular place in it.
+Finding makeFinding(RuleId rule, std::u16string file, std::u16string message,
+                    std::u16string code = {});
+
 Severity severityOf(const Finding& finding);
+
+// "error" or "warning": how every report names a severity, SARIF's levels
+// included.
+const char* severityName(Severity severity);
 
 // How many findings are errors, and how many warnings.
 std::size_t countErrors(const std::vector<Finding>& findings);

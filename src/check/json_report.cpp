@@ -110,7 +110,7 @@ json findingsJson(const std::vector<Finding>& findings) {
 
 json findingJson(const Finding& f) {
   return {{"rule", rule(f.rule).name},
-          {"severity", severityOf(f) == Severity::Error ? "error" : "warning"},
+          {"severity", severityName(severityOf(f))},
           {"file", text(f.file)},
           {"line", count(f.position.line)},
           {"column", count(f.position.column)},

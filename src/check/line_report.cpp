@@ -4,10 +4,6 @@ namespace check {
 
 namespace {
 
-const char* severityName(const Finding& finding) {
-  return severityOf(finding) == Severity::Error ? "error" : "warning";
-}
-
 // Escapes what a workflow command's data (and, with `property`, a property
 // value) must not hold as it is.
 std::string escaped(const std::string& text, bool property) {
@@ -35,8 +31,8 @@ std::string escaped(const std::string& text, bool property) {
 std::string gccReport(const ReportContext& context, const std::vector<Finding>& findings) {
   std::string out;
   for (const Finding& f : findings) {
-    out += location(context, f) + ": " + severityName(f) + ": " + utf8(f.message) + " [" +
-           rule(f.rule).name + "]\n";
+    out += location(context, f) + ": " + severityName(severityOf(f)) + ": " + utf8(f.message) +
+           " [" + rule(f.rule).name + "]\n";
   }
   return out;
 }
@@ -48,8 +44,8 @@ std::string githubReport(const ReportContext& context, const std::vector<Finding
     if (!f.file.empty()) properties += "file=" + escaped(shownFile(context, f.file), true) + ",";
     if (f.position.line > 0) properties += "line=" + std::to_string(f.position.line) + ",";
     if (f.position.column > 0) properties += "col=" + std::to_string(f.position.column) + ",";
-    out += std::string("::") + severityName(f) + " " + properties + "title=" + rule(f.rule).name +
-           "::" + escaped(utf8(f.message), false) + "\n";
+    out += std::string("::") + severityName(severityOf(f)) + " " + properties +
+           "title=" + rule(f.rule).name + "::" + escaped(utf8(f.message), false) + "\n";
   }
   return out;
 }

@@ -21,10 +21,6 @@ json message(std::string text) {
   return {{"text", text}};
 }
 
-const char* level(Severity severity) {
-  return severity == Severity::Error ? "error" : "warning";
-}
-
 // "wrapped-value" as "WrappedValue", the form SARIF gives rule names.
 std::string pascalCase(const std::string& id) {
   std::string name;
@@ -48,7 +44,7 @@ json rules() {
                    {"shortDescription", message(r.summary)},
                    {"fullDescription", message(r.description)},
                    {"help", message(r.help)},
-                   {"defaultConfiguration", {{"level", level(r.severity)}}}});
+                   {"defaultConfiguration", {{"level", severityName(r.severity)}}}});
   }
   return out;
 }
@@ -78,7 +74,7 @@ std::string folderUri(const std::u16string& folder) {
 json result(const Finding& f) {
   json out = {{"ruleId", rule(f.rule).name},
               {"ruleIndex", static_cast<int>(f.rule)},
-              {"level", level(severityOf(f))},
+              {"level", severityName(severityOf(f))},
               {"message", message(utf8(f.message))}};
   if (f.file.empty()) return out;
   // A finding about a file as a whole (a missing text, a missing file) is

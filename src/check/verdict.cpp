@@ -6,32 +6,27 @@ namespace check {
 
 namespace {
 
-Finding finding(RuleId rule, std::u16string file, std::u16string message,
-                std::u16string code = {}) {
-  return {rule, std::move(file), {}, std::move(message), std::move(code), {}, std::nullopt, 0};
-}
-
 Finding launcherFinding(const RunTrace& trace) {
   const LauncherSearch& walk = trace.launcher;
   if (walk.name.empty()) {
-    return finding(RuleId::NoLauncher, {},
-                   u"the processes cannot be listed, so the run finds no launcher name");
+    return makeFinding(RuleId::NoLauncher, {},
+                       u"the processes cannot be listed, so the run finds no launcher name");
   }
   if (walk.end == WalkEnd::Launcher) {
-    return finding(RuleId::NoPackageCode, {},
-                   u"the launcher name " + quoted(walk.name) +
-                       u" holds no package code: its third \"_\" field must begin with \"TR\"");
+    return makeFinding(RuleId::NoPackageCode, {},
+                       u"the launcher name " + quoted(walk.name) +
+                           u" holds no package code: its third \"_\" field must begin with \"TR\"");
   }
-  return finding(RuleId::NoLauncher, {},
-                 u"no launcher above the run: no process name begins with \"TRKV\" (in exactly "
-                 u"that case) before the walk ends at " +
-                     quoted(walk.name) + u", " + walkEndText(walk.end));
+  return makeFinding(RuleId::NoLauncher, {},
+                     u"no launcher above the run: no process name begins with \"TRKV\" (in exactly "
+                     u"that case) before the walk ends at " +
+                         quoted(walk.name) + u", " + walkEndText(walk.end));
 }
 
 // The entry's position, or where a value of it is.
 Finding configFinding(RuleId rule, const ConfigOutline& outline, const std::u16string& code,
                       const std::u16string& element, std::u16string message) {
-  Finding f = finding(rule, kConfigFile, std::move(message), code);
+  Finding f = makeFinding(rule, kConfigFile, std::move(message), code);
   f.element = element;
   if (const ConfigEntry* entry = entryFor(outline, code)) {
     const ConfigValue* value = valueOf(*entry, element);
@@ -58,16 +53,16 @@ Finding settingsFinding(const RunTrace& trace, const ConfigOutline& outline) {
     case SettingsStatus::NotParsed:
       return configLoadFinding(trace.load);
     case SettingsStatus::QuoteInCode:
-      return finding(RuleId::NoEntry, kConfigFile,
-                     u"the package code " + quoted(code) +
-                         u" holds a double quote, which no entry "
-                         u"matches",
-                     code);
+      return makeFinding(RuleId::NoEntry, kConfigFile,
+                         u"the package code " + quoted(code) +
+                             u" holds a double quote, which no entry "
+                             u"matches",
+                         code);
     case SettingsStatus::NoEntry:
-      return finding(RuleId::NoEntry, kConfigFile,
-                     u"config.xml has no <binary code=" + quoted(code) +
-                         u"> entry directly under <config> (codes match in exact case)",
-                     code);
+      return makeFinding(RuleId::NoEntry, kConfigFile,
+                         u"config.xml has no <binary code=" + quoted(code) +
+                             u"> entry directly under <config> (codes match in exact case)",
+                         code);
     case SettingsStatus::PackageTypeMissing:
       return missing(u"package_type");
     case SettingsStatus::PackageTypeEmpty:
@@ -83,18 +78,18 @@ Finding settingsFinding(const RunTrace& trace, const ConfigOutline& outline) {
     case SettingsStatus::Loaded:
       break;
   }
-  return finding(RuleId::RunError, kConfigFile, u"config.xml cannot be used");
+  return makeFinding(RuleId::RunError, kConfigFile, u"config.xml cannot be used");
 }
 
 Finding copyFinding(const Customization& done, DryRunFolder& folder) {
   if (!dryRunFile(folder, done.variantName).bytes) {
-    return finding(RuleId::MissingVariant, done.variantName,
-                   u"the prepared file " + done.variantName +
-                       u" is missing or unreadable: nothing is copied or patched");
+    return makeFinding(RuleId::MissingVariant, done.variantName,
+                       u"the prepared file " + done.variantName +
+                           u" is missing or unreadable: nothing is copied or patched");
   }
-  return finding(RuleId::ReadOnlyFile, done.liveName,
-                 done.liveName + u" is read-only or not a regular file: " + done.variantName +
-                     u" cannot be copied over it, and nothing is patched");
+  return makeFinding(RuleId::ReadOnlyFile, done.liveName,
+                     done.liveName + u" is read-only or not a regular file: " + done.variantName +
+                         u" cannot be copied over it, and nothing is patched");
 }
 
 // An INF-name call that finds its text missing because the file already
@@ -118,22 +113,25 @@ std::optional<Finding> patchFinding(const Customization& done, const PatchCall& 
     case PatchOutcome::Skipped:
       return std::nullopt;
     case PatchOutcome::NotRead:
-      return finding(RuleId::NoLiveCif, path,
-                     path + u" does not exist or cannot be read, so it does not get the INF name");
+      return makeFinding(
+          RuleId::NoLiveCif, path,
+          path + u" does not exist or cannot be read, so it does not get the INF name");
     case PatchOutcome::CutShort:
-      return finding(
+      return makeFinding(
           RuleId::CutShort, origin,
           origin + u" holds a NUL or 0x1A byte before its end" + ofCopy + u" left unpatched");
     case PatchOutcome::NotWritten:
-      return finding(RuleId::ReadOnlyFile, path, path + u" is read-only, so it is left unpatched");
+      return makeFinding(RuleId::ReadOnlyFile, path,
+                         path + u" is read-only, so it is left unpatched");
     case PatchOutcome::TextMissing:
       break;
   }
   if (alreadyNamed(call, folder)) return std::nullopt;
   const std::u16string text = platform::toWide(call.patched.applied.back().substitution.searched);
-  return finding(RuleId::MissingText, origin,
-                 origin + u" lacks " + quoted(text) + ofCopy + u" left unpatched" +
-                     (call.request.continueWhenTextMissing ? u"" : u" and the run stops there"));
+  return makeFinding(
+      RuleId::MissingText, origin,
+      origin + u" lacks " + quoted(text) + ofCopy + u" left unpatched" +
+          (call.request.continueWhenTextMissing ? u"" : u" and the run stops there"));
 }
 
 }  // namespace
@@ -142,17 +140,17 @@ Finding configLoadFinding(const SettingsLoad& load) {
   const platform::XmlLoadError& error = load.xmlError;
   switch (load.status) {
     case SettingsStatus::NoCurrentDirectory:
-      return finding(RuleId::NoConfig, kConfigFile, u"the package folder cannot be read");
+      return makeFinding(RuleId::NoConfig, kConfigFile, u"the package folder cannot be read");
     case SettingsStatus::NoConfigFile:
-      return finding(RuleId::NoConfig, kConfigFile,
-                     u"there is no config.xml in the package folder");
+      return makeFinding(RuleId::NoConfig, kConfigFile,
+                         u"there is no config.xml in the package folder");
     case SettingsStatus::DomUnavailable:
-      return finding(RuleId::ConfigUnreadable, kConfigFile,
-                     u"the XML DOM cannot be created, so config.xml cannot be read");
+      return makeFinding(RuleId::ConfigUnreadable, kConfigFile,
+                         u"the XML DOM cannot be created, so config.xml cannot be read");
     default: {
-      Finding f = finding(RuleId::ConfigUnreadable, kConfigFile,
-                          u"config.xml cannot be parsed: " +
-                              (error.reason.empty() ? u"position unknown" : error.reason));
+      Finding f = makeFinding(RuleId::ConfigUnreadable, kConfigFile,
+                              u"config.xml cannot be parsed: " +
+                                  (error.reason.empty() ? u"position unknown" : error.reason));
       f.position = {error.line, error.column};
       return f;
     }
@@ -188,8 +186,8 @@ std::vector<Finding> runFindings(const RunTrace& trace, DryRunFolder& folder,
     case RunEnd::NotCopied:
       return {copyFinding(trace.customization, folder)};
     case RunEnd::Failed:
-      return {finding(RuleId::RunError, {},
-                      u"the run ends with an error: " + platform::toWide(trace.error))};
+      return {makeFinding(RuleId::RunError, {},
+                          u"the run ends with an error: " + platform::toWide(trace.error))};
     case RunEnd::TextMissing:
     case RunEnd::Finished:
       break;

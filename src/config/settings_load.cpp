@@ -14,14 +14,15 @@ SettingsStatus readValue(const EntryReader& read, const std::u16string& name,
   return SettingsStatus::Loaded;
 }
 
-}  // namespace
-
+// The entry's value `name`, as an EntryReader gives it.
 std::optional<std::u16string> entryValue(const platform::XmlNode& entry,
                                          const std::u16string& name) {
   const platform::XmlNode child = platform::selectSingleNode(entry, name);
   if (!child) return std::nullopt;
   return platform::nodeText(child);
 }
+
+}  // namespace
 
 platform::XmlDocument loadConfigDocument(SettingsLoad& load) {
   const auto directory = platform::currentDirectory();

@@ -58,14 +58,10 @@ EntryIndex indexEntries(const platform::XmlDocument& document);
 void loadPackageSettingsFrom(const EntryIndex& index, PackageSettings& settings,
                              const std::u16string& packageCode, SettingsLoad& load);
 
-// Reads the text of an entry's child element `name`, as entryValue() does.
+// Reads the text of an entry's first child element `name`, exactly as the DOM
+// gives it; nullopt when there is none or it cannot be read.
 using EntryReader = std::function<std::optional<std::u16string>(const std::u16string& name)>;
 
 // Fills `settings` from the values of an entry that `read` gives, as the load
 // does once it has found the entry, and says where it stopped.
 SettingsStatus readEntrySettings(const EntryReader& read, PackageSettings& settings);
-
-// The text of the entry's first child element `name`, exactly as the DOM
-// gives it; nullopt when there is none or it cannot be read.
-std::optional<std::u16string> entryValue(const platform::XmlNode& entry,
-                                         const std::u16string& name);
