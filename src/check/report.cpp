@@ -34,9 +34,9 @@ std::string shownFile(const ReportContext& context, const std::u16string& file) 
 std::string location(const ReportContext& context, const Finding& finding) {
   if (finding.file.empty()) return context.folderShown.empty() ? "." : utf8(context.folderShown);
   std::string text = shownFile(context, finding.file);
-  if (finding.position.line > 0) text += ":" + std::to_string(finding.position.line);
-  if (finding.position.line > 0 && finding.position.column > 0) {
-    text += ":" + std::to_string(finding.position.column);
+  if (finding.position.line > 0) {
+    text += ":" + std::to_string(finding.position.line);
+    if (finding.position.column > 0) text += ":" + std::to_string(finding.position.column);
   }
   return text;
 }

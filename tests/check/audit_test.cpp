@@ -114,9 +114,10 @@ const AuditCase kAuditCases[] = {
           "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<config>\n" +
               entry("TR01",
                     "<package_type>E</package_type><market_type>\xE2\x80\x99</market_type>") +
+              entry("TR02", "<package_type>E</package_type><market_type>\xC3\xA9</market_type>") +
               "</config>\n"),
      0,
-     "1 package: 1 complete, 0 incomplete; 0 errors, 1 warning (encoding-mismatch 1)",
+     "2 packages: 2 complete, 0 incomplete; 0 errors, 1 warning (encoding-mismatch 1)",
      {"encoding-mismatch@config.xml:3:53"}},
     {"an unusual encoding",
      with(kPackage, "config.xml",

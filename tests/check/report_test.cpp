@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "check/finding.h"
+#include "check/line_report.h"
 #include "check_support.h"
 #include "package_folder.h"
 #include "row_names.h"
@@ -93,6 +94,8 @@ TEST(Sarif, DescribesRulesAndPlacesResults) {
     const auto& place = result["locations"].at(0)["physicalLocation"];
     EXPECT_EQ(place["artifactLocation"]["uriBaseId"], "PACKAGE");
   }
+  EXPECT_EQ(rules.at(static_cast<std::size_t>(check::RuleId::WrappedValue))["name"],
+            "WrappedValue");
   EXPECT_EQ(run["results"].at(0)["locations"].at(0)["physicalLocation"]["region"],
             (nlohmann::json{{"startLine", 6}, {"startColumn", 5}}));
   EXPECT_TRUE(run["originalUriBaseIds"]["PACKAGE"]["uri"].get<std::string>().ends_with(
@@ -121,6 +124,10 @@ TEST(Json, KeepsItsShape) {
   EXPECT_EQ(early["launcher"]["given"], "KV.exe");
   EXPECT_EQ(complete["settings"]["useEVariant"], false);
   EXPECT_EQ(complete["kind"], "cif");
+  EXPECT_EQ(complete["complete"], true);
+  EXPECT_TRUE(complete["cause"].is_null());
+  EXPECT_EQ(early["complete"], false);
+  EXPECT_EQ(early["cause"], early["findings"].at(0)["message"]);
   EXPECT_EQ(complete["launcher"]["source"], "command-line");
   EXPECT_EQ(complete["patches"].at(0)["substitutions"].at(2),
             (nlohmann::json{
@@ -143,6 +150,30 @@ TEST(Json, KeepsItsShape) {
   EXPECT_EQ(all["configStatus"], "loaded");
   const auto noDiff = checkJson({u"--all", package.path().u16string()});
   EXPECT_TRUE(noDiff["packages"].at(0)["diffs"].is_null());
+}
+
+// What a reader would misread is escaped: line breaks, tabs and invisible
+// blanks in quoted values, and the characters that end a GitHub workflow
+// command's data or property.
+TEST(Escapes, KeepEachReaderRight) {
+  EXPECT_EQ(check::quoted(u"a\r\n\tb\u00A0"), u"\"a\\r\\n\\tb\\u00A0\"");
+  for (const auto& [unit, invisible] : {std::pair{u'\u00A0', true},
+                                        {u'\u2000', true},
+                                        {u'\u200F', true},
+                                        {u'\u2028', true},
+                                        {u'\u202F', true},
+                                        {u'\uFEFF', true},
+                                        {u'\u1FFF', false},
+                                        {u'\u2010', false},
+                                        {u'\u2027', false},
+                                        {u'\u2030', false},
+                                        {u'a', false}}) {
+    EXPECT_EQ(check::isInvisibleCharacter(unit), invisible) << static_cast<int>(unit);
+  }
+  const check::ReportContext context{u"/p", u"", false, false};
+  EXPECT_EQ(check::githubReport(
+                context, {check::makeFinding(check::RuleId::RunError, u"a:b,c", u"1%\r\n2:3,4")}),
+            "::error file=a%3Ab%2Cc,title=run-error::1%25%0D%0A2:3,4\n");
 }
 
 struct StatusCase {
