@@ -1,6 +1,7 @@
 // What a run costs against the I/O it cannot avoid. On a package whose setup
 // file has a given size: the whole tool started by a launcher stub (with the
-// peak resident size of the tool), the system's cp of the same file, patchInf
+// peak resident size of the tool), a durable copy of the same file (cp, then
+// sync of the copy), patchInf
 // alone, the pure text transform and the variant copy; and, as the floor of
 // any run, a null process started by the same stub.
 // Run: build/native/bin/patch_bench [--benchmark_filter=Run]
@@ -107,9 +108,11 @@ void BM_ToolRun(benchmark::State& state) {
   }
 }
 
-void BM_Cp(benchmark::State& state) {
+// A durable copy: cp, then the copy flushed to disk, as the tool flushes its own.
+void BM_CpSync(benchmark::State& state) {
   const Package package(static_cast<std::size_t>(state.range(0)));
-  timeProcess(state, {"/bin/cp", "kvsetup_o.cif", "kvsetup.cif"}, package.dir.path());
+  timeProcess(state, {"/bin/sh", "-c", "cp kvsetup_o.cif kvsetup.cif && sync kvsetup.cif"},
+              package.dir.path());
 }
 
 void BM_NullRun(benchmark::State& state) {
@@ -117,15 +120,21 @@ void BM_NullRun(benchmark::State& state) {
   timeProcess(state, {package.launcher.string(), "/bin/true"}, package.dir.path());
 }
 
+const PatchRequest kRequest{.setupPath = u"kvsetup.cif",
+                            .packageCode = u"TR0107",
+                            .market = u"de-de",
+                            .substituteValues = true,
+                            .barPc = u"1A2B"};
+
 void BM_PatchInf(benchmark::State& state) {
   testing_support::TempDir dir;
   const std::string bytes = setupFile(static_cast<std::size_t>(state.range(0)));
-  const auto path = (dir / "kvsetup.cif").u16string();
+  const testing_support::ScopedCurrentDir inside(dir.path());
   for (auto _ : state) {
     state.PauseTiming();
     testing_support::writeFile(dir / "kvsetup.cif", bytes);
     state.ResumeTiming();
-    patchInf(path, 0, u"TR0107", u"de-de", true, u"1A2B");
+    patchInf(realPackageFiles(), kRequest);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
@@ -133,7 +142,9 @@ void BM_PatchInf(benchmark::State& state) {
 void BM_TextTransform(benchmark::State& state) {
   const std::string bytes = setupFile(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state) {
-    benchmark::DoNotOptimize(patchSetupBytes(bytes, 0, u"TR0107", u"de-de", true, u"1A2B"));
+    SetupPatch patch = startSetupPatch(kRequest);
+    std::string out(*feedSetupPatch(patch, bytes));
+    benchmark::DoNotOptimize(finishSetupPatch(patch, out));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
@@ -146,7 +157,8 @@ void BM_CopyFile(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
 
-// A typical small setup file, then 1, 16 and 64 MB.
+// A typical small setup file, then 1, 16 and 64 MB; whole runs also 256 MB,
+// to show that their cost grows in step with the file.
 constexpr std::int64_t kSizes[] = {4 << 10, 1 << 20, 16 << 20, 64 << 20};
 
 void sizes(benchmark::internal::Benchmark* benchmark) {
@@ -154,9 +166,14 @@ void sizes(benchmark::internal::Benchmark* benchmark) {
   benchmark->Unit(benchmark::kMillisecond);
 }
 
+void runSizes(benchmark::internal::Benchmark* benchmark) {
+  sizes(benchmark);
+  benchmark->Arg(std::int64_t{256} << 20);
+}
+
 // The processes' time is spent outside this one: wall-clock time it is.
-BENCHMARK(BM_ToolRun)->Apply(sizes)->UseRealTime();
-BENCHMARK(BM_Cp)->Apply(sizes)->UseRealTime();
+BENCHMARK(BM_ToolRun)->Apply(runSizes)->UseRealTime();
+BENCHMARK(BM_CpSync)->Apply(runSizes)->UseRealTime();
 BENCHMARK(BM_NullRun)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PatchInf)->Apply(sizes);
 BENCHMARK(BM_TextTransform)->Apply(sizes);

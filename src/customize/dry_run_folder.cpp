@@ -9,24 +9,42 @@ bool replaceable(const FolderFile& file) {
   return file.bytes && !file.readOnly;
 }
 
-bool dryRunCopy(DryRunFolder& folder, const std::u16string& from, const std::u16string& to) {
+// What `transform` makes of `bytes`: nullopt when it refuses.
+std::optional<std::string> transformed(const std::string& bytes, const ByteTransform& transform) {
+  const auto piece = transform.feed(bytes);
+  if (!piece) return std::nullopt;
+  std::string out(*piece);
+  if (!transform.finish(out)) return std::nullopt;
+  return out;
+}
+
+CopyEnd dryRunCopy(DryRunFolder& folder, const std::u16string& from, const std::u16string& to,
+                   const ByteTransform* transform) {
   const FolderFile source = dryRunFile(folder, from);
   const FolderFile& target = dryRunFile(folder, to);
-  if (!source.bytes || (target.exists && !replaceable(target))) return false;
-  folder.written[to] = {source.bytes, true, target.exists ? target.readOnly : source.readOnly};
-  return true;
+  CopyEnd end;
+  if (!source.bytes || (target.exists && !replaceable(target))) return end;
+  FolderFile copy{source.bytes, true, target.exists ? target.readOnly : source.readOnly};
+  if (transform != nullptr) {
+    auto bytes = transformed(*source.bytes, *transform);
+    end.patch = !bytes               ? RewriteEnd::Refused
+                : !replaceable(copy) ? RewriteEnd::NotWritten
+                                     : RewriteEnd::Rewritten;
+    if (end.patch == RewriteEnd::Rewritten) copy.bytes = std::move(bytes);
+  }
+  folder.written[to] = std::move(copy);
+  end.copied = true;
+  return end;
 }
 
 RewriteEnd dryRunRewrite(DryRunFolder& folder, const std::u16string& path,
                          const ByteTransform& transform) {
   const FolderFile& file = dryRunFile(folder, path);
   if (!file.bytes) return RewriteEnd::NotRead;
-  const auto piece = transform.feed(*file.bytes);
-  if (!piece) return RewriteEnd::Refused;
-  std::string out(*piece);
-  if (!transform.finish(out)) return RewriteEnd::Refused;
+  auto bytes = transformed(*file.bytes, transform);
+  if (!bytes) return RewriteEnd::Refused;
   if (!replaceable(file)) return RewriteEnd::NotWritten;
-  folder.written[path] = {std::move(out), true, file.readOnly};
+  folder.written[path] = {std::move(bytes), true, file.readOnly};
   return RewriteEnd::Rewritten;
 }
 
@@ -49,12 +67,16 @@ const FolderFile& dryRunFile(DryRunFolder& folder, const std::u16string& name) {
 
 PackageFiles dryRunFiles(DryRunFolder& folder) {
   return {
-      [] {},  // leftovers are the check's to name, not to remove
-      [&folder](const std::u16string& from, const std::u16string& to) {
-        return dryRunCopy(folder, from, to);
-      },
-      [&folder](const std::u16string& path, const ByteTransform& transform) {
-        return dryRunRewrite(folder, path, transform);
-      },
+      .removeLeftovers = [] {},  // leftovers are the check's to name, not to remove
+      .copyFile =
+          [&folder](const std::u16string& from, const std::u16string& to,
+                    const ByteTransform* transform) {
+            return dryRunCopy(folder, from, to, transform);
+          },
+      .rewriteFile =
+          [&folder](const std::u16string& path, const ByteTransform& transform) {
+            return dryRunRewrite(folder, path, transform);
+          },
+      .flush = [] {},
   };
 }

@@ -1,5 +1,6 @@
 #include "customize/package_files.h"
 
+#include <memory>
 #include <vector>
 
 #include "platform/files.h"
@@ -9,31 +10,114 @@ namespace {
 // The size of the pieces a file is read in.
 constexpr std::size_t kPieceSize = 64 * 1024;
 
-// Streams the file through the transform into a temporary file that
-// replaces it once the whole file has been read and transformed.
-RewriteEnd rewriteRealFile(const std::u16string& path, const ByteTransform& transform) {
+// Feeds the whole of `source` through `transform` and the new bytes into
+// `target`, when there is one: pieces that pass unchanged are copied from
+// file to file. NotRead when `source` cannot be read, Refused when the
+// transform refuses; whether the writes succeeded, the commit tells.
+RewriteEnd transformInto(platform::InputFile& source, const ByteTransform& transform,
+                         platform::FileReplacement* target) {
+  std::vector<char> buffer(kPieceSize);
+  std::uint64_t offset = 0;
+  for (;;) {
+    const std::ptrdiff_t got = source.read(buffer);
+    if (got < 0) return RewriteEnd::NotRead;
+    if (got == 0) break;
+    const std::string_view read(buffer.data(), static_cast<std::size_t>(got));
+    const auto piece = transform.feed(read);
+    if (!piece) return RewriteEnd::Refused;
+    if (target != nullptr && !piece->empty()) {
+      const bool unchanged = piece->data() == read.data() && piece->size() == read.size();
+      if (unchanged) {
+        target->writeFrom(source, offset, read);
+      } else {
+        target->write(*piece);
+      }
+    }
+    offset += read.size();
+  }
+  std::string out;
+  if (!transform.finish(out)) return RewriteEnd::Refused;
+  if (target != nullptr) target->write(out);
+  return RewriteEnd::Rewritten;
+}
+
+// The files that a run has replaced, for the one flush of their folder.
+using Replaced = std::shared_ptr<std::vector<std::u16string>>;
+
+RewriteEnd rewriteRealFile(const Replaced& replaced, const std::u16string& path,
+                           const ByteTransform& transform) {
   platform::FileReplacement replacement(path);
   {
     platform::InputFile file(path);
     if (!file.isOpen()) return RewriteEnd::NotRead;
-    std::vector<char> buffer(kPieceSize);
-    for (;;) {
-      const std::ptrdiff_t got = file.read(buffer);
-      if (got < 0) return RewriteEnd::NotRead;
-      if (got == 0) break;
-      const auto piece = transform.feed({buffer.data(), static_cast<std::size_t>(got)});
-      if (!piece) return RewriteEnd::Refused;
-      if (!piece->empty()) replacement.write(*piece);
-    }
+    const RewriteEnd end = transformInto(file, transform, &replacement);
+    if (end != RewriteEnd::Rewritten) return end;
   }  // closed before the new file moves over it
-  std::string out;
-  if (!transform.finish(out)) return RewriteEnd::Refused;
-  replacement.write(out);
-  return replacement.commit() ? RewriteEnd::Rewritten : RewriteEnd::NotWritten;
+  if (!replacement.commit(platform::FolderFlush::Later)) return RewriteEnd::NotWritten;
+  replaced->push_back(path);
+  return RewriteEnd::Rewritten;
+}
+
+// The copy as it is, made after a transformed one did not come about.
+bool copyAsItIs(const Replaced& replaced, const std::u16string& from, const std::u16string& to) {
+  platform::InputFile source(from);
+  platform::FileReplacement copy(to, source);
+  if (!copy.copyRest(source) || !copy.commit(platform::FolderFlush::Later)) return false;
+  replaced->push_back(to);
+  return true;
+}
+
+// The copy transformed on the way; not `copied` when it did not come about.
+CopyEnd copyTransformed(const Replaced& replaced, const std::u16string& from,
+                        const std::u16string& to, const ByteTransform& transform) {
+  platform::InputFile source(from);
+  platform::FileReplacement copy(to, source);
+  CopyEnd end;
+  if (!copy.ready()) return end;
+  // Fed even when its bytes cannot be kept: its outcome tells whether the run goes on.
+  const bool writable = copy.leavesWritable();
+  end.patch = transformInto(source, transform, writable ? &copy : nullptr);
+  if (end.patch != RewriteEnd::Rewritten) return end;
+  end.copied = writable && copy.commit(platform::FolderFlush::Later);
+  if (end.copied) replaced->push_back(to);
+  return end;
+}
+
+CopyEnd copyRealFile(const Replaced& replaced, const std::u16string& from, const std::u16string& to,
+                     const ByteTransform* transform) {
+  CopyEnd end;
+  if (transform != nullptr) {
+    end = copyTransformed(replaced, from, to, *transform);
+    if (end.copied) return end;
+    // The transformed file did not come about: the copy as it is takes its
+    // place, as a rewrite that failed would leave it, unless no copy can be
+    // made or read at all.
+    if (end.patch == RewriteEnd::NotRead) return end;
+    if (end.patch == RewriteEnd::Rewritten) end.patch = RewriteEnd::NotWritten;
+  }
+  end.copied = copyAsItIs(replaced, from, to);
+  return end;
 }
 
 }  // namespace
 
 PackageFiles realPackageFiles() {
-  return {platform::removeLeftovers, platform::copyFile, rewriteRealFile};
+  const auto replaced = std::make_shared<std::vector<std::u16string>>();
+  return {
+      .removeLeftovers = platform::removeLeftovers,
+      .copyFile =
+          [replaced](const std::u16string& from, const std::u16string& to,
+                     const ByteTransform* transform) {
+            return copyRealFile(replaced, from, to, transform);
+          },
+      .rewriteFile =
+          [replaced](const std::u16string& path, const ByteTransform& transform) {
+            return rewriteRealFile(replaced, path, transform);
+          },
+      .flush =
+          [replaced] {
+            platform::flushFolders(*replaced);
+            replaced->clear();
+          },
+  };
 }

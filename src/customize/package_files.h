@@ -12,7 +12,9 @@
 // A streaming transform of a file's bytes, fed the old file piece by piece.
 struct ByteTransform {
   // The new file's bytes for the next piece of the old one, valid until the
-  // next call; nullopt when the file must be left alone.
+  // next call; nullopt when the file must be left alone. Bytes that pass
+  // unchanged may come back as the piece itself, which a copy can then make
+  // without them.
   std::function<std::optional<std::string_view>(std::string_view piece)> feed;
   // Appends the new file's last bytes to `out` once the old file has ended;
   // false when the file must be left alone.
@@ -27,16 +29,32 @@ enum class RewriteEnd {
   NotWritten,  // the file cannot be replaced (read-only, a full disk): left as it was
 };
 
+// How a copy ended, and with a transform, how the transform came out.
+struct CopyEnd {
+  bool copied = false;                        // false: the target is as it was
+  RewriteEnd patch = RewriteEnd::NotWritten;  // Rewritten: the copy was transformed
+};
+
 struct PackageFiles {
   // Removes what interrupted runs left behind: a run calls it before its
   // first write.
   std::function<void()> removeLeftovers;
-  // Copies `from` over `to`; false when nothing was copied.
-  std::function<bool(const std::u16string& from, const std::u16string& to)> copyFile;
+  // Copies `from` over `to`. With a transform, in the same pass: `to` then
+  // holds what the transform makes of the bytes of `from`, or, where a copy
+  // followed by a rewrite would leave the copy as it is (the transform
+  // refuses, the new file is read-only or cannot be written), those bytes as
+  // they are. `to` is replaced once, whole or not at all.
+  std::function<CopyEnd(const std::u16string& from, const std::u16string& to,
+                        const ByteTransform* transform)>
+      copyFile;
   // Replaces the file `path` by what `transform` makes of its bytes, whole
   // or not at all.
   std::function<RewriteEnd(const std::u16string& path, const ByteTransform& transform)> rewriteFile;
+  // Makes the replacements made so far durable; a run calls it once, after
+  // its last one.
+  std::function<void()> flush;
 };
 
-// The operations on the real files of the current directory.
+// The operations on the real files of the current directory. The folder is
+// flushed by flush(), not at each replacement.
 PackageFiles realPackageFiles();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/codepage.h"
+
 namespace {
 
 // New bytes held back before they are passed on all the same.
@@ -30,12 +32,23 @@ bool allMade(const SetupPatch& patch) {
 
 }  // namespace
 
-SetupPatch startSetupPatch(std::int32_t cmdFile, const std::u16string& packageCode,
-                           const std::u16string& market, bool substituteValues,
-                           const std::u16string& barPc) {
+std::vector<Substitution> setupSubstitutions(const PatchRequest& request) {
+  std::vector<Substitution> substitutions;
+  if (request.cmdFile == 0) {
+    substitutions.push_back(
+        {"INSTALL.INF", platform::toNarrow(platform::toWide("INSTALL_") + request.packageCode +
+                                           platform::toWide(".INF"))});
+  }
+  if (request.substituteValues) {
+    substitutions.push_back({"B8DF", platform::toNarrow(request.barPc)});
+    substitutions.push_back({"en-us", platform::toNarrow(request.market)});
+  }
+  return substitutions;
+}
+
+SetupPatch startSetupPatch(const PatchRequest& request) {
   SetupPatch patch;
-  for (Substitution& substitution :
-       setupSubstitutions(cmdFile, packageCode, market, substituteValues, barPc)) {
+  for (Substitution& substitution : setupSubstitutions(request)) {
     patch.filters.emplace_back().substitution = std::move(substitution);
   }
   return patch;
@@ -85,36 +98,28 @@ PatchedSetup finishSetupPatch(SetupPatch& patch, std::string& out) {
   return patched;
 }
 
-PatchedSetup patchSetupBytes(std::string_view bytes, std::int32_t cmdFile,
-                             const std::u16string& packageCode, const std::u16string& market,
-                             bool substituteValues, const std::u16string& barPc) {
-  SetupPatch patch = startSetupPatch(cmdFile, packageCode, market, substituteValues, barPc);
-  std::string out;
-  if (const auto piece = feedSetupPatch(patch, bytes)) out = *piece;
-  PatchedSetup patched = finishSetupPatch(patch, out);
-  if (patched.outcome == PatchOutcome::Rewritten) patched.bytes = std::move(out);
-  return patched;
+bool skipsFile(const PatchRequest& request) {
+  return request.setupPath.empty() || (request.cmdFile == 0 && request.packageCode.empty());
 }
 
-PatchedSetup patchSetupFile(const PackageFiles& files, const std::u16string& setupPath,
-                            std::int32_t cmdFile, const std::u16string& packageCode,
-                            const std::u16string& market, bool substituteValues,
-                            const std::u16string& barPc) {
+PatchedSetup patchWith(const PatchRequest& request,
+                       const std::function<RewriteEnd(const ByteTransform&)>& write) {
   PatchedSetup patched;
-  if (setupPath.empty() || (cmdFile == 0 && packageCode.empty())) {
+  if (skipsFile(request)) {
     patched.outcome = PatchOutcome::Skipped;
     return patched;
   }
-  SetupPatch patch = startSetupPatch(cmdFile, packageCode, market, substituteValues, barPc);
+  SetupPatch patch = startSetupPatch(request);
   bool finished = false;
   const ByteTransform transform{
-      [&patch](std::string_view piece) { return feedSetupPatch(patch, piece); },
-      [&](std::string& out) {
-        finished = true;
-        patched = finishSetupPatch(patch, out);
-        return patched.outcome == PatchOutcome::Rewritten;
-      }};
-  const RewriteEnd end = files.rewriteFile(setupPath, transform);
+      .feed = [&patch](std::string_view piece) { return feedSetupPatch(patch, piece); },
+      .finish =
+          [&](std::string& out) {
+            finished = true;
+            patched = finishSetupPatch(patch, out);
+            return patched.outcome == PatchOutcome::Rewritten;
+          }};
+  const RewriteEnd end = write(transform);
   if (end == RewriteEnd::NotRead) {
     patched.outcome = PatchOutcome::NotRead;
   } else if (!finished) {
@@ -125,9 +130,8 @@ PatchedSetup patchSetupFile(const PackageFiles& files, const std::u16string& set
   return patched;
 }
 
-void patchInf(std::u16string setupPath, std::int32_t cmdFile, std::u16string packageCode,
-              std::u16string market, bool substituteValues, std::u16string barPc) {
-  const PatchedSetup patched = patchSetupFile(realPackageFiles(), setupPath, cmdFile, packageCode,
-                                              market, substituteValues, barPc);
-  if (patched.outcome == PatchOutcome::TextMissing) throw MissingTextError();
+PatchedSetup patchInf(const PackageFiles& files, const PatchRequest& request) {
+  return patchWith(request, [&](const ByteTransform& transform) {
+    return files.rewriteFile(request.setupPath, transform);
+  });
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,6 +10,24 @@
 
 #include "customize/package_files.h"
 #include "customize/setup_text.h"
+
+// One patchInf call of a customisation run: the file, and what goes into it.
+struct PatchRequest {
+  std::u16string setupPath = {};
+  std::int32_t cmdFile = 0;  // 0: the .cif treatment, with the INF name; else the .cmd one
+  std::u16string packageCode = {};
+  std::u16string market = {};
+  bool substituteValues = false;  // barPc and market asked for
+  std::u16string barPc = {};
+  // The run goes on to the next call when this one finds a text missing.
+  bool continueWhenTextMissing = false;
+};
+
+// The substitutions that `request` makes, in order: with `cmdFile` 0 the first
+// "INSTALL.INF" becomes "INSTALL_<packageCode>.INF"; with `substituteValues`
+// the first "B8DF" becomes `barPc` and then the first "en-us" `market`.
+// Values are converted to narrow text.
+std::vector<Substitution> setupSubstitutions(const PatchRequest& request);
 
 // One substitution of a patch, and where in the text it was made.
 struct AppliedSubstitution {
@@ -29,7 +48,6 @@ enum class PatchOutcome {
 struct PatchedSetup {
   PatchOutcome outcome = PatchOutcome::Rewritten;
   std::vector<AppliedSubstitution> applied;  // in order, up to the missing one
-  std::string bytes;                         // the new file, when Rewritten (patchSetupBytes)
 };
 
 // A patch of a setup file in progress, fed the old file's bytes piece by
@@ -48,10 +66,8 @@ struct SetupPatch {
   bool holding = true;      // nothing passed on yet
 };
 
-// A patch making the substitutions of setupSubstitutions().
-SetupPatch startSetupPatch(std::int32_t cmdFile, const std::u16string& packageCode,
-                           const std::u16string& market, bool substituteValues,
-                           const std::u16string& barPc);
+// A patch making the substitutions of `request`.
+SetupPatch startSetupPatch(const PatchRequest& request);
 
 // The new file's bytes for the next `bytes` of the old one, valid until the
 // next call (they may be `bytes` itself, or empty while held back). nullopt
@@ -62,24 +78,16 @@ std::optional<std::string_view> feedSetupPatch(SetupPatch& patch, std::string_vi
 // the patch came out (the outcome and the substitutions made, no bytes).
 PatchedSetup finishSetupPatch(SetupPatch& patch, std::string& out);
 
-// What patchInf makes of a setup file holding `bytes`, without touching any
-// file, with the new file in memory.
-PatchedSetup patchSetupBytes(std::string_view bytes, std::int32_t cmdFile,
-                             const std::u16string& packageCode, const std::u16string& market,
-                             bool substituteValues, const std::u16string& barPc);
+// True when `request` leaves its file unopened: no path, or the .cif
+// treatment without a package code.
+bool skipsFile(const PatchRequest& request);
 
-// Rewrites the setup file `setupPath` through `files` as patchSetupBytes()
-// says, and tells how it came out. The file is replaced whole or not at all,
-// and only when every substitution was made.
-PatchedSetup patchSetupFile(const PackageFiles& files, const std::u16string& setupPath,
-                            std::int32_t cmdFile, const std::u16string& packageCode,
-                            const std::u16string& market, bool substituteValues,
-                            const std::u16string& barPc);
+// Makes the patch `request` through `write`, which hands the patch's
+// transform to the file layer and tells how the file came out; tells how the
+// patch came out. The file is replaced only when every substitution was made.
+PatchedSetup patchWith(const PatchRequest& request,
+                       const std::function<RewriteEnd(const ByteTransform&)>& write);
 
-// The same on the real file. Returns without touching the file when
-// `setupPath` is empty, when `cmdFile` is 0 and `packageCode` empty, when the
-// file cannot be read or written, and when bytes follow a NUL or 0x1A in it.
-// Throws MissingTextError, leaving the file untouched, when a text to replace
-// is missing.
-void patchInf(std::u16string setupPath, std::int32_t cmdFile, std::u16string packageCode,
-              std::u16string market, bool substituteValues, std::u16string barPc);
+// Rewrites the setup file of `request` through `files` and tells how it came
+// out: whole or not at all, and only when every substitution was made.
+PatchedSetup patchInf(const PackageFiles& files, const PatchRequest& request);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,35 +13,20 @@
 inline constexpr char16_t kCifName[] = u"kvsetup.cif";
 inline constexpr char16_t kCmdName[] = u"kv-setup.cmd";
 
-// The prepared variant for the kind (`cmdVariant` 0: the .cif file, 1: the
-// .cmd script) and variant (`useEVariant` 0: "_o", 1: "_e").
-std::u16string variantFileName(std::int32_t cmdVariant, std::int32_t useEVariant);
-
-// Copies the chosen variant over `cifName` or `cmdName` through `files`;
-// true when copied.
-bool selectSetupFile(const PackageFiles& files, std::int32_t cmdVariant, std::int32_t useEVariant,
-                     std::u16string cifName, std::u16string cmdName);
-
-// The same on the real files.
-bool selectSetupFile(std::int32_t cmdVariant, std::int32_t useEVariant, std::u16string cifName,
-                     std::u16string cmdName);
-
-// One patchInf call of a customisation run.
-struct PatchRequest {
-  std::u16string setupPath;
-  std::int32_t cmdFile = 0;
-  std::u16string packageCode;
-  std::u16string market;
-  bool substituteValues = false;
-  std::u16string barPc;
-  // The run goes on to the next call when this one finds a text missing.
-  bool continueWhenTextMissing = false;
+// The chosen variant put in place, and the patch made on the way.
+struct SelectedSetup {
+  bool copied = false;                  // false: the live file is as it was
+  std::optional<PatchedSetup> patched;  // how the patch asked for came out, once copied
 };
 
-// The patchInf calls that follow a successful copy, in order.
-std::vector<PatchRequest> planPatches(const std::u16string& packageCode, std::int32_t cmdVariant,
-                                      std::int32_t useEVariant, const std::u16string& market,
-                                      const std::u16string& barPc);
+// Copies the prepared variant for the kind (`cmdVariant` 0: the .cif file,
+// 1: the .cmd script) and variant (`useEVariant` 0: "_o", 1: "_e") over
+// `cifName` or `cmdName` through `files`. With `patch`, the patch of that live
+// file, the copy is patched in the same pass: the live file is replaced once,
+// and left as copied wherever a patch of the copy would leave it so.
+SelectedSetup selectSetupFile(const PackageFiles& files, std::int32_t cmdVariant,
+                              std::int32_t useEVariant, const std::u16string& cifName,
+                              const std::u16string& cmdName, const PatchRequest* patch = nullptr);
 
 // A patch call that a run made, and how it came out.
 struct PatchCall {
@@ -50,20 +36,16 @@ struct PatchCall {
 
 // What a customisation did, in order.
 struct Customization {
-  std::u16string variantName;      // the prepared variant chosen
-  std::u16string liveName;         // the live file it is copied over
-  bool copied = false;             // false: nothing else was done
-  std::vector<PatchCall> patches;  // the calls made, in order
-  bool stopped = false;            // a missing text ended the run before its planned end
+  std::u16string variantName = {};      // the prepared variant chosen
+  std::u16string liveName = {};         // the live file it is copied over
+  bool copied = false;                  // false: nothing else was done
+  std::vector<PatchCall> patches = {};  // the calls made, in order
+  bool stopped = false;                 // a missing text ended the run before its planned end
 };
 
 // Copies the chosen variant over its live file through `files` and, when that
 // succeeded, patches the live files. A missing text ends it, unless the call
-// that finds it says the run goes on.
+// that finds it says the run goes on. The folder is flushed once, at the end.
 Customization customizePackage(const PackageFiles& files, std::u16string packageCode,
                                std::int32_t cmdVariant, std::int32_t useEVariant,
                                std::u16string market, std::u16string barPc);
-
-// The same on the real files; a missing text ends it with MissingTextError.
-void customizePackage(std::u16string packageCode, std::int32_t cmdVariant, std::int32_t useEVariant,
-                      std::u16string market, std::u16string barPc);

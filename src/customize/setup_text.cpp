@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/codepage.h"
-
 namespace {
 
 // How many of the next `bytes` belong to the text, which ends at the first
@@ -111,23 +109,6 @@ void encodeSetupText(std::string_view text, std::string& bytes) {
     *out++ = '\n';
     ++in;
   }
-}
-
-std::vector<Substitution> setupSubstitutions(std::int32_t cmdFile,
-                                             const std::u16string& packageCode,
-                                             const std::u16string& market, bool substituteValues,
-                                             const std::u16string& barPc) {
-  std::vector<Substitution> substitutions;
-  if (cmdFile == 0) {
-    substitutions.push_back(
-        {"INSTALL.INF", platform::toNarrow(platform::toWide("INSTALL_") + packageCode +
-                                           platform::toWide(".INF"))});
-  }
-  if (substituteValues) {
-    substitutions.push_back({"B8DF", platform::toNarrow(barPc)});
-    substitutions.push_back({"en-us", platform::toNarrow(market)});
-  }
-  return substitutions;
 }
 
 namespace {

@@ -3,15 +3,9 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
-
-// A text to replace was not found in a setup file.
-struct MissingTextError : std::out_of_range {
-  MissingTextError() : std::out_of_range("invalid string position") {}
-};
 
 // A text-mode read in progress: CR LF becomes LF, any other CR stays, and the
 // text ends at the first 0x1A or NUL byte.
@@ -43,15 +37,6 @@ struct Substitution {
   std::string searched;
   std::string replacement;
 };
-
-// The substitutions one patch makes, in order: with `cmdFile` 0 the first
-// "INSTALL.INF" becomes "INSTALL_<packageCode>.INF"; with `substituteValues`
-// the first "B8DF" becomes `barPc` and then the first "en-us" `market`.
-// Values are converted to narrow text.
-std::vector<Substitution> setupSubstitutions(std::int32_t cmdFile,
-                                             const std::u16string& packageCode,
-                                             const std::u16string& market, bool substituteValues,
-                                             const std::u16string& barPc);
 
 // One substitution over a text that arrives in pieces: its first occurrence
 // of `searched` becomes `replacement`. Until then it holds back only the last

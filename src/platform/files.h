@@ -1,5 +1,5 @@
 // File access for the package folder: existence, copy, reading whole or in
-// pieces, and an all-or-nothing rewrite.
+// pieces, and an all-or-nothing replacement.
 #pragma once
 
 #include <cstddef>
@@ -29,10 +29,11 @@ bool fileExists(const std::u16string& path);
 bool isReadOnly(const std::u16string& path);
 
 // Copies `from` over `to`, replacing an existing `to` unless it is read-only,
-// without holding the file in memory. False when nothing was copied, a write
-// that failed part-way included. An existing `to` keeps what the system knows
-// of it (mode and owner; on Windows its attributes, security, creation time
-// and streams); a new `to` takes the mode or attributes of `from`.
+// without holding the file in memory, and flushes the folder. False when
+// nothing was copied, a write that failed part-way included. An existing `to`
+// keeps what the system knows of it (mode and owner; on Windows its
+// attributes, security, creation time and streams); a new `to` takes the mode
+// or attributes of `from`.
 bool copyFile(const std::u16string& from, const std::u16string& to);
 
 // Our temporary files are named after the file they replace: its name, then
@@ -91,37 +92,67 @@ class InputFile {
   std::ptrdiff_t read(std::span<char> buffer);
 
  private:
-  std::intptr_t handle_ = -1;  // the system's descriptor or handle
+  friend class FileReplacement;  // copies from the file within the system
+  std::intptr_t handle_ = -1;    // the system's descriptor or handle
 };
 
-// New contents for the existing, writable file at `path`, written to a
-// temporary file beside it that replaces it in one step on commit(), keeping
-// what the system knows of the file, as copyFile() does. The temporary file is
-// made at the first write (or at commit()), has no name while it is written
-// where the file system allows it, and is removed when the replacement ends
-// without a commit().
+// Whether a commit also flushes the folder, which makes the move itself
+// durable: at once, or later for several moves together (flushFolders()).
+enum class FolderFlush { Now, Later };
+
+// New contents for the file at `path`, written to a temporary file beside it
+// that replaces it in one step on commit().
+//
+// Life: construct; write() and the other appends in order; commit(), or let
+// the replacement end without one. The temporary file is made at the first
+// append (or at commit()), has no name while it is written where the file
+// system allows it, and is removed when the replacement ends without a
+// commit(). Once an append has failed, nothing more is written and commit()
+// fails, with the file as it was.
+//
+// The file keeps what the system knows of it, as copyFile() does: mode and
+// owner; on Windows its attributes, security, creation time and streams.
 class FileReplacement {
  public:
+  // Replaces the existing, writable regular file at `path`.
   explicit FileReplacement(const std::u16string& path);
+  // A copy of `source` for `path`, which may be missing: a new file takes what
+  // the system knows of `source` (its mode, or its attributes).
+  FileReplacement(const std::u16string& path, const InputFile& source);
   FileReplacement(const FileReplacement&) = delete;
   FileReplacement& operator=(const FileReplacement&) = delete;
   ~FileReplacement();
+  // Makes the temporary file now; false when the replacement cannot be made
+  // (the file is read-only or not a regular file, or a copy's source is not open).
+  bool ready();
+  // True when the file that commit() leaves can be replaced in turn, not being
+  // marked read-only; false also when the replacement cannot be made.
+  bool leavesWritable();
   // Appends `bytes` to the new contents; false once a write has failed, when
   // the file cannot be replaced, and after commit().
   bool write(std::string_view bytes);
-  // Flushes the new contents to disk and moves them over the file. False,
-  // with the file as it was, when any step or an earlier write failed.
-  bool commit();
+  // Appends `bytes`, which `source` holds at `offset`: copied from file to
+  // file within the system where it can, else written.
+  bool writeFrom(const InputFile& source, std::uint64_t offset, std::string_view bytes);
+  // Appends what is left of `source`, from where it has been read to its end.
+  bool copyRest(InputFile& source);
+  // Flushes the new contents to disk and moves them over the file, then
+  // flushes the folder unless told to leave that for later. False, with the
+  // file as it was, when any step or an earlier append failed.
+  bool commit(FolderFlush flush = FolderFlush::Now);
 
  private:
   struct Temporary;  // the temporary file, as each system keeps it
-  // Makes the temporary file unless there is one; false once the replacement
-  // has ended (a failure, or the commit).
-  bool start();
 
   std::u16string path_;
   std::unique_ptr<Temporary> temp_;
+  bool copy_ = false;             // a copy, which may create the file
+  std::uint32_t sourceMode_ = 0;  // a copy's source: its mode or attributes
   bool ended_ = false;
 };
+
+// Flushes to disk each folder that holds one of `paths`, once, making the
+// moves into it durable (FolderFlush::Later).
+void flushFolders(const std::vector<std::u16string>& paths);
 
 }  // namespace platform

@@ -166,9 +166,6 @@ class TempFile {
     name_.clear();
     // The contents are on disk: what the close reports changes nothing.
     fd_.reset(-1);
-    // Make the rename itself durable.
-    Fd folder(openFile(folderOf(target), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() >= 0) retried([&] { return ::fsync(folder.get()); });
     return true;
   }
 
@@ -201,6 +198,12 @@ bool copyContents(int from, int to) {
   }
 }
 
+// Flushes the folder `folder` to disk, making the renames in it durable.
+void flushFolder(const std::string& folder) {
+  Fd fd(openFile(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() >= 0) retried([&] { return ::fsync(fd.get()); });
+}
+
 }  // namespace
 
 std::optional<std::u16string> currentDirectory() {
@@ -229,23 +232,9 @@ bool isReadOnly(const std::u16string& path) {
 }
 
 bool copyFile(const std::u16string& from, const std::u16string& to) {
-  struct stat info;
-  Fd source(openRegularFile(from, info));
-  if (source.get() < 0) return false;
-  const std::string target = nativePath(to);
-  struct stat live;
-  if (statFile(target, live) == 0) {
-    if (!S_ISREG(live.st_mode) || readOnly(target, live)) return false;
-    info = live;  // the live file keeps its mode and owner
-  } else if (errno == ENOENT) {
-    info.st_uid = static_cast<uid_t>(-1);  // a new file: the variant's mode, the owner
-    info.st_gid = static_cast<gid_t>(-1);  // the system gives it
-  } else {
-    return false;
-  }
-  TempFile temp;
-  return temp.create(target, info) && copyContents(source.get(), temp.fd()) &&
-         temp.moveOver(target);
+  InputFile source(from);
+  FileReplacement copy(to, source);
+  return copy.copyRest(source) && copy.commit();
 }
 
 std::vector<std::u16string> findLeftovers() {
@@ -312,33 +301,92 @@ std::ptrdiff_t InputFile::read(std::span<char> buffer) {
 
 struct FileReplacement::Temporary {
   TempFile file;
+  bool writable = true;  // the file that the commit leaves can be replaced in turn
 };
 
 FileReplacement::FileReplacement(const std::u16string& path) : path_(path) {}
 
+FileReplacement::FileReplacement(const std::u16string& path, const InputFile& source)
+    : path_(path), copy_(true) {
+  struct stat info;
+  ended_ = !source.isOpen() ||
+           retried([&] { return ::fstat(static_cast<int>(source.handle_), &info); }) != 0;
+  if (!ended_) sourceMode_ = info.st_mode;
+}
+
 FileReplacement::~FileReplacement() = default;
 
-bool FileReplacement::start() {
+bool FileReplacement::ready() {
   if (ended_ || temp_) return !ended_;
   const std::string native = nativePath(path_);
   struct stat live;
   temp_ = std::make_unique<Temporary>();
-  ended_ = statFile(native, live) != 0 || !S_ISREG(live.st_mode) || readOnly(native, live) ||
-           !temp_->file.create(native, live);
+  if (statFile(native, live) == 0) {
+    ended_ = !S_ISREG(live.st_mode) || readOnly(native, live);
+  } else if (copy_ && errno == ENOENT) {
+    // A new file: the source's mode, and the owner that the system gives it,
+    // this process, which may write it when the mode lets its owner (root
+    // whenever any write bit is set).
+    live.st_mode = static_cast<mode_t>(sourceMode_);
+    live.st_uid = static_cast<uid_t>(-1);
+    live.st_gid = static_cast<gid_t>(-1);
+    temp_->writable =
+        (live.st_mode & 0222) != 0 && (::geteuid() == 0 || (live.st_mode & S_IWUSR) != 0);
+  } else {
+    ended_ = true;
+  }
+  ended_ = ended_ || !temp_->file.create(native, live);
   return !ended_;
+}
+
+bool FileReplacement::leavesWritable() {
+  return ready() && temp_->writable;
 }
 
 bool FileReplacement::write(std::string_view bytes) {
-  ended_ = !start() || !writeAll(temp_->file.fd(), bytes);
+  ended_ = !ready() || !writeAll(temp_->file.fd(), bytes);
   return !ended_;
 }
 
-bool FileReplacement::commit() {
-  if (!start()) return false;
+bool FileReplacement::writeFrom(const InputFile& source, std::uint64_t offset,
+                                std::string_view bytes) {
+  if (!ready()) return false;
+  auto from = static_cast<off_t>(offset);
+  while (!bytes.empty()) {
+    const ssize_t copied = retried([&] {
+      return ::copy_file_range(static_cast<int>(source.handle_), &from, temp_->file.fd(), nullptr,
+                               bytes.size(), 0);
+    });
+    if (copied <= 0) break;  // not between these files, or the source has changed: write the rest
+    bytes.remove_prefix(static_cast<std::size_t>(copied));
+  }
+  return write(bytes);
+}
+
+bool FileReplacement::copyRest(InputFile& source) {
+  ended_ = !ready() || !copyContents(static_cast<int>(source.handle_), temp_->file.fd());
+  return !ended_;
+}
+
+bool FileReplacement::commit(FolderFlush flush) {
+  if (!ready()) return false;
   ended_ = true;
-  const bool moved = temp_->file.moveOver(nativePath(path_));
+  const std::string native = nativePath(path_);
+  const bool moved = temp_->file.moveOver(native);
   temp_.reset();
+  if (moved && flush == FolderFlush::Now) flushFolder(folderOf(native));
   return moved;
+}
+
+void flushFolders(const std::vector<std::u16string>& paths) {
+  std::vector<std::string> folders;
+  for (const std::u16string& path : paths) {
+    std::string folder = folderOf(nativePath(path));
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+      flushFolder(folder);
+      folders.push_back(std::move(folder));
+    }
+  }
 }
 
 }  // namespace platform

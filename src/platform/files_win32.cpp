@@ -168,25 +168,8 @@ bool isReadOnly(const std::u16string& path) {
 
 bool copyFile(const std::u16string& from, const std::u16string& to) {
   InputFile source(from);
-  const DWORD live = attributesOf(to);
-  const bool replace = live != INVALID_FILE_ATTRIBUTES;
-  // Windows refuses to replace a read-only file; say so here as well, since
-  // not every Win32 implementation enforces it (Wine running as root does not).
-  if (!source.isOpen() ||
-      (replace && (live & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0)) {
-    return false;
-  }
-  TempFile temp;
-  if (!temp.create(to)) return false;
-  std::vector<char> buffer(64 * 1024);
-  for (std::ptrdiff_t got = 1; got != 0;) {
-    got = source.read(buffer);
-    if (got < 0 || !writeAll(temp.get(), {buffer.data(), static_cast<std::size_t>(got)})) {
-      return false;
-    }
-  }
-  // A new live file takes the variant's attributes, as CopyFileW gives them.
-  return temp.moveOver(to, replace ? live : attributesOf(from), replace);
+  FileReplacement copy(to, source);
+  return copy.copyRest(source) && copy.commit();
 }
 
 std::vector<std::u16string> findLeftovers() {
@@ -253,34 +236,74 @@ std::ptrdiff_t InputFile::read(std::span<char> buffer) {
 
 struct FileReplacement::Temporary {
   TempFile file;
-  DWORD attributes = 0;  // the live file's
+  DWORD attributes = 0;  // what the file ends with
+  bool replace = true;   // there is a file to replace
 };
 
 FileReplacement::FileReplacement(const std::u16string& path) : path_(path) {}
 
+FileReplacement::FileReplacement(const std::u16string& path, const InputFile& source)
+    : path_(path), copy_(true) {
+  BY_HANDLE_FILE_INFORMATION info;
+  ended_ = !source.isOpen() ||
+           !GetFileInformationByHandle(reinterpret_cast<HANDLE>(source.handle_), &info);
+  if (!ended_) sourceMode_ = info.dwFileAttributes;
+}
+
 FileReplacement::~FileReplacement() = default;
 
-bool FileReplacement::start() {
+bool FileReplacement::ready() {
   if (ended_ || temp_) return !ended_;
   temp_ = std::make_unique<Temporary>();
   temp_->attributes = attributesOf(path_);
-  ended_ = temp_->attributes == INVALID_FILE_ATTRIBUTES ||
-           (temp_->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0 ||
-           !temp_->file.create(path_);
+  if (temp_->attributes == INVALID_FILE_ATTRIBUTES && copy_ &&
+      GetLastError() == ERROR_FILE_NOT_FOUND) {
+    // A new file takes the source's attributes, as CopyFileW gives them.
+    temp_->attributes = sourceMode_;
+    temp_->replace = false;
+  } else if (temp_->attributes == INVALID_FILE_ATTRIBUTES ||
+             (temp_->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+    // Windows refuses to replace a read-only file; say so here as well, since
+    // not every Win32 implementation enforces it (Wine running as root does not).
+    ended_ = true;
+  }
+  ended_ = ended_ || !temp_->file.create(path_);
   return !ended_;
+}
+
+bool FileReplacement::leavesWritable() {
+  return ready() && (temp_->attributes & FILE_ATTRIBUTE_READONLY) == 0;
 }
 
 bool FileReplacement::write(std::string_view bytes) {
-  ended_ = !start() || !writeAll(temp_->file.get(), bytes);
+  ended_ = !ready() || !writeAll(temp_->file.get(), bytes);
   return !ended_;
 }
 
-bool FileReplacement::commit() {
-  if (!start()) return false;
+bool FileReplacement::writeFrom(const InputFile&, std::uint64_t, std::string_view bytes) {
+  return write(bytes);  // the bytes are at hand: no system call copies between files
+}
+
+bool FileReplacement::copyRest(InputFile& source) {
+  if (!ready()) return false;
+  std::vector<char> buffer(64 * 1024);
+  for (std::ptrdiff_t got = 1; got != 0;) {
+    got = source.read(buffer);
+    ended_ = ended_ || got < 0;
+    if (ended_ || !write({buffer.data(), static_cast<std::size_t>(got)})) return false;
+  }
+  return true;
+}
+
+bool FileReplacement::commit(FolderFlush) {
+  if (!ready()) return false;
   ended_ = true;
-  const bool moved = temp_->file.moveOver(path_, temp_->attributes, true);
+  // Each move is written through: the folder needs no flush of its own.
+  const bool moved = temp_->file.moveOver(path_, temp_->attributes, temp_->replace);
   temp_.reset();
   return moved;
 }
+
+void flushFolders(const std::vector<std::u16string>&) {}
 
 }  // namespace platform

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "customize/setup_text.h"
 #include "row_names.h"
 #include "test_support.h"
 
@@ -17,12 +16,9 @@ struct PatchCase {
   const char* what;
   std::string before;
   bool readOnly;
-  std::u16string setupPath;
-  std::int32_t cmdFile;
-  std::u16string packageCode;
-  bool substituteValues;
+  PatchRequest request;
   std::string after;
-  bool throws;
+  PatchOutcome outcome;
 };
 
 const std::string kCif = "[Setup]\r\nInf=INSTALL.INF\r\nBar=B8DF\r\nMarket=en-us\r\n";
@@ -35,20 +31,31 @@ const std::string kFiller = [] {
   return lines;
 }();
 
+PatchRequest cif(std::u16string packageCode, bool substituteValues) {
+  return {.setupPath = u"kvsetup.cif",
+          .packageCode = std::move(packageCode),
+          .market = u"de-de",
+          .substituteValues = substituteValues,
+          .barPc = u"1A2B"};
+}
+
+const PatchRequest kCmdRequest{.setupPath = u"kvsetup.cif", .cmdFile = 1};
+
 const PatchCase kPatchCases[] = {
-    {"file of many pieces", kFiller + kCif, false, u"kvsetup.cif", 0, u"TR01", true,
-     kFiller + kPatchedCif, false},
-    {"missing text leaves the file", "Inf=INSTALL_TR01.INF\r\n", false, u"kvsetup.cif", 0, u"TR01",
-     false, "Inf=INSTALL_TR01.INF\r\n", true},
-    {"read-only file is left alone", kCif, true, u"kvsetup.cif", 0, u"TR01", true, kCif, false},
-    {"empty path does nothing", kCif, false, u"", 0, u"TR01", true, kCif, false},
-    {"cif without a code does nothing", "INSTALL.INF\n", false, u"kvsetup.cif", 0, u"", false,
-     "INSTALL.INF\n", false},
-    {"cmd without a code proceeds", "INSTALL.INF\n", false, u"kvsetup.cif", 1, u"", false,
-     "INSTALL.INF\r\n", false},
-    {"empty file stays empty", "", false, u"kvsetup.cif", 1, u"", false, "", false},
-    {"a final lone CR is kept", "INSTALL.INF\r", false, u"kvsetup.cif", 0, u"TR01", false,
-     "INSTALL_TR01.INF\r", false},
+    {"file of many pieces", kFiller + kCif, false, cif(u"TR01", true), kFiller + kPatchedCif,
+     PatchOutcome::Rewritten},
+    {"missing text leaves the file", "Inf=INSTALL_TR01.INF\r\n", false, cif(u"TR01", false),
+     "Inf=INSTALL_TR01.INF\r\n", PatchOutcome::TextMissing},
+    {"read-only file is left alone", kCif, true, cif(u"TR01", true), kCif,
+     PatchOutcome::NotWritten},
+    {"empty path does nothing", kCif, false, {.packageCode = u"TR01"}, kCif, PatchOutcome::Skipped},
+    {"cif without a code does nothing", "INSTALL.INF\n", false, cif(u"", false), "INSTALL.INF\n",
+     PatchOutcome::Skipped},
+    {"cmd without a code proceeds", "INSTALL.INF\n", false, kCmdRequest, "INSTALL.INF\r\n",
+     PatchOutcome::Rewritten},
+    {"empty file stays empty", "", false, kCmdRequest, "", PatchOutcome::Rewritten},
+    {"a final lone CR is kept", "INSTALL.INF\r", false, cif(u"TR01", false), "INSTALL_TR01.INF\r",
+     PatchOutcome::Rewritten},
 };
 
 class PatchInf : public testing::TestWithParam<PatchCase> {};
@@ -60,13 +67,7 @@ TEST_P(PatchInf, RewritesWholeOrLeavesAlone) {
   if (c.readOnly) testing_support::setReadOnly(dir / "kvsetup.cif", true);
   const ScopedCurrentDir inPackage(dir.path());
 
-  bool threw = false;
-  try {
-    patchInf(c.setupPath, c.cmdFile, c.packageCode, u"de-de", c.substituteValues, u"1A2B");
-  } catch (const MissingTextError&) {
-    threw = true;
-  }
-  EXPECT_EQ(threw, c.throws) << c.what;
+  EXPECT_EQ(patchInf(realPackageFiles(), c.request).outcome, c.outcome) << c.what;
 
   // The folder holds the setup file as expected and nothing else: no
   // temporary file is left behind.
@@ -79,28 +80,32 @@ INSTANTIATE_TEST_SUITE_P(SetupFiles, PatchInf, testing::ValuesIn(kPatchCases),
 // A patch hands on none of the new file until every substitution is made, so
 // that a file lacking a text is never written; past a limit it hands the new
 // bytes on all the same, so that its memory stays bounded. Either way the
-// bytes handed on are the whole patched file.
-TEST(PatchSetupFile, HoldsTheNewFileBackUntilEverySubstitutionIsMade) {
+// bytes handed on are the whole patched file, the same as when it is fed whole.
+TEST(PatchInfFeed, HoldsTheNewFileBackUntilEverySubstitutionIsMade) {
   for (const auto& [lines, handedOnEarly] : {std::pair{kFiller, false},
                                              {kFiller + kFiller, false},
                                              {std::string(3 << 20, '\n'), true}}) {
     const std::string file = lines + kCif;
     std::string handed;
+    std::string whole;
     bool early = false;
-    const PackageFiles files{nullptr, nullptr, [&](const std::u16string&, const ByteTransform& transform) {
-                               for (std::size_t at = 0; at < file.size(); at += 65536) {
-                                 const auto piece = transform.feed(file.substr(at, 65536));
-                                 early = early || (!piece->empty() && at + 65536 < file.size());
-                                 handed += *piece;
-                               }
-                               return transform.finish(handed) ? RewriteEnd::Rewritten
-                                                               : RewriteEnd::Refused;
-                             }};
-    const PatchedSetup patched =
-        patchSetupFile(files, u"kvsetup.cif", 0, u"TR01", u"de-de", true, u"1A2B");
-    EXPECT_EQ(patched.outcome, PatchOutcome::Rewritten);
+    const auto rewrite = [&](const ByteTransform& transform) {
+      for (std::size_t at = 0; at < file.size(); at += 65536) {
+        const auto piece = transform.feed(file.substr(at, 65536));
+        early = early || (!piece->empty() && at + 65536 < file.size());
+        handed += *piece;
+      }
+      return transform.finish(handed) ? RewriteEnd::Rewritten : RewriteEnd::Refused;
+    };
+    const auto rewriteWhole = [&](const ByteTransform& transform) {
+      whole = *transform.feed(file);
+      return transform.finish(whole) ? RewriteEnd::Rewritten : RewriteEnd::Refused;
+    };
+    EXPECT_EQ(patchWith(cif(u"TR01", true), rewrite).outcome, PatchOutcome::Rewritten);
+    EXPECT_EQ(patchWith(cif(u"TR01", true), rewriteWhole).outcome, PatchOutcome::Rewritten);
     EXPECT_EQ(early, handedOnEarly) << lines.size();
-    EXPECT_EQ(handed, patchSetupBytes(file, 0, u"TR01", u"de-de", true, u"1A2B").bytes);
+    EXPECT_EQ(handed, whole);
+    EXPECT_TRUE(whole.ends_with(kPatchedCif));
   }
 }
 

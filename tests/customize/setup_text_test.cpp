@@ -82,8 +82,11 @@ TEST_P(StreamedPatch, DoesNotDependOnThePieces) {
   const StreamCase& c = GetParam();
   std::vector<std::size_t> pieceSizes{1, 2, 3, 4, 5, 7, 10, 11, 12, 13, c.bytes.size()};
   for (const std::size_t pieceSize : pieceSizes) {
-    SetupPatch patch =
-        startSetupPatch(c.cmdFile, c.packageCode, c.market, !c.barPc.empty(), c.barPc);
+    SetupPatch patch = startSetupPatch({.cmdFile = c.cmdFile,
+                                        .packageCode = c.packageCode,
+                                        .market = c.market,
+                                        .substituteValues = !c.barPc.empty(),
+                                        .barPc = c.barPc});
     std::string out;
     for (std::size_t at = 0; at < c.bytes.size(); at += pieceSize) {
       const auto piece = feedSetupPatch(patch, std::string_view(c.bytes).substr(at, pieceSize));
