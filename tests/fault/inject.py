@@ -154,37 +154,42 @@ def check(state, before, after, leftovers_allowed):
     return wrong
 
 
-def flush_calls(flushes):
-    """strace options that make the given flushes ({call: [which ones]})
-    return 0 without flushing: each call's numbers as one when= range."""
-    options = []
+def left_out(flushes):
+    """Ways to record a run with the given flushes ({call: [which ones]})
+    returning 0 without flushing: (strace options, how many calls they mark).
+    One run when each call's numbers make one when= range, else one per flush."""
+    ranges = []
     for name, numbers in sorted(flushes.items()):
         step = numbers[1] - numbers[0] if len(numbers) > 1 else 1
         if numbers != list(range(numbers[0], numbers[-1] + 1, step)):
-            raise powercut.Unmodelled(f"the flushes of files, {name} {numbers}, are not one range")
-        options += ["-e", f"inject={name}:retval=0:when={numbers[0]}..{numbers[-1]}+{step}"]
-    return options
+            return [(["-e", f"inject={name}:retval=0:when={n}"], 1)
+                    for name, numbers in sorted(flushes.items()) for n in numbers]
+        ranges += ["-e", f"inject={name}:retval=0:when={numbers[0]}..{numbers[-1]}+{step}"]
+    return [(ranges, sum(map(len, flushes.values())))] if flushes else []
 
 
-def power_cuts(scenario, launcher, before, after, flushes=None, following=True):
-    """Records a run of `launcher` on `before`, builds every state that a power
-    cut may leave on disk during it and checks each: each live file one whole
-    version, the prepared files and config.xml unchanged, nothing else in the
-    folder but temporary files of ours, and (when `following`) a following
-    normal run ending customised and clean. With `flushes`, the run is recorded
-    with those flushes left out (a build without them). Returns the states'
-    outcomes, the problems, how many states tear a live file, and the run's
-    flushes of files."""
-    options = powercut.RECORD + (flush_calls(flushes) if flushes else [])
-    status, state, _, lines, folder = run(before, launcher, record=options)
+def power_cuts(launcher, before, after, inject=(), injected=0):
+    """Records a run of `launcher` on `before`, with strace's `inject` options,
+    which must mark `injected` calls: every state that a power cut may leave
+    on disk during it ({state's items: where it arises}), and the run's
+    flushes of files. Raises Unmodelled."""
+    status, state, _, lines, folder = run(before, launcher, record=powercut.RECORD + list(inject))
     if status != 0 or state != after:
-        return {}, [f"{scenario}: the recorded run does not end customised"], 0, {}
+        raise powercut.Unmodelled("the recorded run does not end customised")
+    if sum(line.endswith(" (INJECTED)") for line in lines) != injected:
+        raise powercut.Unmodelled(f"strace did not inject {injected} calls")
     states, seen, file_flushes = powercut.crash_states(lines, folder, before)
     if seen != state:
         raise powercut.Unmodelled("the model ends with another folder than the run")
-    if flushes and (file_flushes or sum(line.endswith(" (INJECTED)") for line in lines)
-                    != sum(map(len, flushes.values()))):
-        raise powercut.Unmodelled("the injection did not leave out just the flushes of files")
+    return states, file_flushes
+
+
+def check_states(scenario, launcher, before, after, states, following=True):
+    """Checks each state: each live file one whole version, the prepared files
+    and config.xml unchanged, nothing else in the folder but temporary files of
+    ours, and (when `following`) a following normal run ending customised and
+    clean. Returns the states' outcomes, the problems, and how many states
+    tear a live file."""
     outcomes, problems, torn = {}, [], 0
     for items, where in states.items():
         state = dict(items)
@@ -199,7 +204,7 @@ def power_cuts(scenario, launcher, before, after, flushes=None, following=True):
                   outcome(state, set(), before, (after, set())))
         outcomes[result] = outcomes.get(result, 0) + 1
         problems += [f"{scenario}, {where}: {w}" for w in wrong]
-    return outcomes, problems, torn, file_flushes
+    return outcomes, problems, torn
 
 
 start = time.monotonic()
@@ -218,26 +223,38 @@ for scenario, launcher, before in (("typical .cif run", CIF, sample_files),
     if status != 0 or not replaced:
         problems.append(f"{scenario}: the reference run does not customise the package")
         continue
-    # Power cuts during the run as built; then the model's own check: with the
-    # run's flushes of files left out, some power cut must tear a live file.
+    # Power cuts during the run as built, and where the file system refuses
+    # unnamed files at one O_TMPFILE open (a named file takes over); each
+    # distinct state checked once. Then the model's own check: with the run's
+    # flushes of files left out, some power cut must tear a live file.
     try:
-        outcomes, found, _, flushes = power_cuts(scenario, launcher, before, after,
-                                                 following=not without_file_flush)
+        cut, flushes = power_cuts(launcher, before, after)
+        unflushed, left = {}, {}
+        for inject, injected in left_out(flushes):
+            more, still = power_cuts(launcher, before, after, inject, injected)
+            unflushed, left = more | unflushed, still | left
         if without_file_flush:
-            outcomes, found, _, _ = power_cuts(scenario, launcher, before, after, flushes)
-        elif flushes:
-            unflushed, _, torn_here, _ = power_cuts(scenario, launcher, before, after, flushes,
-                                                    following=False)
-            unflushed_states, torn = unflushed_states + sum(unflushed.values()), torn + torn_here
-            if not torn_here:
-                found.append(f"{scenario}: with its flushes of files left out, no power cut"
-                             " tears a live file: the power-cut model is vacuous")
+            cut = unflushed
+        for name, nth, _, unnamed in [] if without_file_flush else calls(lines):
+            if unnamed:
+                refused = ["-e", f"inject={name}:error=EOPNOTSUPP:when={nth}"]
+                for items, where in power_cuts(launcher, before, after, refused, 1)[0].items():
+                    cut.setdefault(items, f"unnamed files refused at {name} #{nth}, {where}")
+        result, found, _ = check_states(scenario, launcher, before, after, cut)
+        problems += found
+        states += len(cut)
+        for what, n in result.items():
+            cut_tally[what] = cut_tally.get(what, 0) + n
+        if flushes and not without_file_flush:
+            torn_here = check_states(scenario, launcher, before, after, unflushed, False)[2]
+            unflushed_states, torn = unflushed_states + len(unflushed), torn + torn_here
+            if left:
+                problems.append(f"{scenario}: strace did not leave out the flushes of files")
+            elif not torn_here:
+                problems.append(f"{scenario}: with its flushes of files left out, no power cut"
+                                " tears a live file: the power-cut model is vacuous")
     except powercut.Unmodelled as error:
-        outcomes, found = {}, [f"{scenario}: power cuts: {error}"]
-    problems += found
-    states += sum(outcomes.values())
-    for result, n in outcomes.items():
-        cut_tally[result] = cut_tally.get(result, 0) + n
+        problems.append(f"{scenario}: power cuts: {error}")
     if power_cuts_only:
         continue
     for name, nth, expected, unnamed in calls(lines):
