@@ -14,14 +14,18 @@ hexadecimal, written buffers whole. The model follows the run call by call:
   every prefix would only add more states of the same kind, mixes of old and
   new pages; the prefixes already hold the two cases that decide whether a
   file comes back whole: all its unflushed changes lost, and some kept but not
-  all. Their number stays linear in the changes.
+  all. Their number stays linear in the changes. A file's size reaches the
+  disk no earlier than the bytes that it covers (ext4's data=ordered, XFS), so
+  no state holds zeros or stale bytes where a write extended a file.
 - The folder. It has the entries on disk (name -> file) and the entry
   operations made since: a create (open with O_CREAT), link, rename or
-  unlink, each recorded as the names it sets. fsync of the folder puts the
-  current entries on disk. No file system promises the order in which it
-  commits entry operations that no flush of the folder has ordered, so a
-  power cut may lose each of them on its own; those kept apply in order
-  (2**n states for n pending operations; a run has a handful at most).
+  unlink, each recorded as the names it sets (a rename kept while the link
+  before it is lost still shows the file under its new name, the old one
+  gone). fsync or fdatasync of the folder puts the current entries on disk.
+  No file system promises the order in which it commits entry operations
+  that no flush of the folder has ordered, so a power cut may lose each of
+  them on its own; those kept apply in order (2**n states for n pending
+  operations; a run has a handful at most).
 - A flush of a file does not make its names durable, nor does a flush of the
   folder make its files' bytes durable. A file with no name in the folder
   (an O_TMPFILE never linked, or one whose links were all lost) is gone.
