@@ -10,7 +10,19 @@ normal run has finished), the exit status 0, no run hung, and every run that
 met EINTR must have customised the package, as must one whose file system
 refuses unnamed temporary files (EOPNOTSUPP at an O_TMPFILE open).
 
-Usage: inject.py BIN_DIR SAMPLE_PACKAGE
+Power cuts: from a record of each reference run, every state that the disk
+may hold if the power fails after one of the tool's calls (powercut.py says
+what may be lost), each checked as after a SIGKILL, the following normal run
+started on a folder that holds just that state. The model checks itself: its
+table of small programs (powercut_test.py), and each run recorded once more
+with its flushes of files left out (strace makes them return 0 without
+flushing), where some power cut must tear a live file.
+
+Usage: inject.py [--power-cuts | --without-file-flush] BIN_DIR SAMPLE_PACKAGE
+  --power-cuts          the power cuts alone, no faults
+  --without-file-flush  the power cuts alone, of runs whose flushes of files
+                        are left out: shows what the stage reports for a
+                        build that does not flush a file before its rename
 Prints one summary line; each problem goes to stderr. Exits 1 on any.
 """
 import os
@@ -22,6 +34,10 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+import powercut
+import powercut_test
+
 FAULTS = {"EIO": "error=EIO", "ENOSPC": "error=ENOSPC", "EINTR": "error=EINTR",
           "SIGKILL": "signal=SIGKILL"}
 CIF, CMD = "TRKVpack_v2_TR0107_x.exe", "TRKVpack_v2_TR0107_xl.exe"
@@ -29,7 +45,10 @@ LIVE = {"kvsetup.cif": "kvsetup_o.cif", "kv-setup.cmd": "kv-setup_o.cmd"}  # and
 OURS = re.compile(r"\.pkgcustomize-[A-Za-z0-9]{6}$")
 TIMEOUT = 20
 
-bin_dir, sample = map(os.path.abspath, sys.argv[1:3])
+flags = {arg for arg in sys.argv[1:] if arg.startswith("--")}
+without_file_flush = "--without-file-flush" in flags
+power_cuts_only = without_file_flush or "--power-cuts" in flags
+bin_dir, sample = map(os.path.abspath, [arg for arg in sys.argv[1:] if arg not in flags][:2])
 work = tempfile.mkdtemp(prefix="pkgcustomize-fault-")
 strace = shutil.which("strace")
 for launcher in (CIF, CMD):
@@ -42,9 +61,10 @@ def read_folder(folder):
             else "not a regular file" for e in os.scandir(folder)}
 
 
-def run(files, launcher, inject=None, traced=True):
+def run(files, launcher, inject=None, traced=True, record=None):
     """Runs the tool on a new folder holding `files`: (status or None when it
-    hung, the folder afterwards, the live files it replaced, the trace's lines)."""
+    hung, the folder afterwards, the live files it replaced, the trace's lines,
+    the folder's path). `record`: strace's options instead of the usual ones."""
     folder = tempfile.mkdtemp(dir=work)
     for name, data in files.items():
         with open(os.path.join(folder, name), "wb") as out:
@@ -57,7 +77,8 @@ def run(files, launcher, inject=None, traced=True):
     trace = folder + ".trace"
     command = [os.path.join(work, launcher)]
     if traced:
-        command += [strace, "-q", "-o", trace, "-e", "trace=%file,%desc,set_tid_address"]
+        command += [strace, "-q", "-o", trace]
+        command += record or ["-e", "trace=%file,%desc,set_tid_address"]
         command += ["-e", "inject=" + inject] if inject else []
     command.append(os.path.join(bin_dir, "pkgcustomize"))
     process = subprocess.Popen(command, cwd=folder, start_new_session=True)
@@ -71,7 +92,7 @@ def run(files, launcher, inject=None, traced=True):
     state = read_folder(folder)
     replaced = {name for name in LIVE if name in state and inodes.get(name) !=
                 os.stat(os.path.join(folder, name)).st_ino}
-    return status, state, replaced, lines
+    return status, state, replaced, lines, folder
 
 
 def key(line):
@@ -133,24 +154,115 @@ def check(state, before, after, leftovers_allowed):
     return wrong
 
 
+def left_out(flushes):
+    """Ways to record a run with the given flushes ({call: [which ones]})
+    returning 0 without flushing: (strace options, how many calls they mark).
+    One run when each call's numbers make one when= range, else one per flush."""
+    ranges = []
+    for name, numbers in sorted(flushes.items()):
+        step = numbers[1] - numbers[0] if len(numbers) > 1 else 1
+        if numbers != list(range(numbers[0], numbers[-1] + 1, step)):
+            return [(["-e", f"inject={name}:retval=0:when={n}"], 1)
+                    for name, numbers in sorted(flushes.items()) for n in numbers]
+        ranges += ["-e", f"inject={name}:retval=0:when={numbers[0]}..{numbers[-1]}+{step}"]
+    return [(ranges, sum(map(len, flushes.values())))] if flushes else []
+
+
+def power_cuts(launcher, before, after, inject=(), injected=0):
+    """Records a run of `launcher` on `before`, with strace's `inject` options,
+    which must mark `injected` calls: every state that a power cut may leave
+    on disk during it ({state's items: where it arises}), and the run's
+    flushes of files. Raises Unmodelled."""
+    status, state, _, lines, folder = run(before, launcher, record=powercut.RECORD + list(inject))
+    if status != 0 or state != after:
+        raise powercut.Unmodelled("the recorded run does not end customised")
+    if sum(line.endswith(" (INJECTED)") for line in lines) != injected:
+        raise powercut.Unmodelled(f"strace did not inject {injected} calls")
+    states, seen, file_flushes = powercut.crash_states(lines, folder, before)
+    if seen != state:
+        raise powercut.Unmodelled("the model ends with another folder than the run")
+    return states, file_flushes
+
+
+def check_states(scenario, launcher, before, after, states, following=True):
+    """Checks each state: each live file one whole version, the prepared files
+    and config.xml unchanged, nothing else in the folder but temporary files of
+    ours, and (when `following`) a following normal run ending customised and
+    clean. Returns the states' outcomes, the problems, and how many states
+    tear a live file."""
+    outcomes, problems, torn = {}, [], 0
+    for items, where in states.items():
+        state = dict(items)
+        wrong = check(state, before, after, True)
+        torn += any(w.endswith(" is torn") for w in wrong)
+        if following:
+            if (launcher, items) not in following_runs:
+                following_runs[launcher, items] = run(state, launcher, traced=False)[1]
+            if following_runs[launcher, items] != after:
+                wrong.append("the following run does not end customised and clean")
+        result = ("left a temporary file" if any(OURS.search(n) for n in state) else
+                  outcome(state, set(), before, (after, set())))
+        outcomes[result] = outcomes.get(result, 0) + 1
+        problems += [f"{scenario}, {where}: {w}" for w in wrong]
+    return outcomes, problems, torn
+
+
 start = time.monotonic()
 sample_files = {e.name: open(e.path, "rb").read() for e in os.scandir(sample) if e.is_file()}
-problems, tally, runs = [], {}, 0
+problems, tally, runs, states, unflushed_states, torn = [], {}, 0, 0, 0, 0
+cut_tally = {}
+if not without_file_flush:
+    problems += [f"the power-cut model's table: {f}" for f in powercut_test.failures(strace)]
+following_runs = {}  # (launcher, state's items) -> the folder after a normal run on it
 after_first_cmd = run(sample_files, CMD, traced=False)[1]
 for scenario, launcher, before in (("typical .cif run", CIF, sample_files),
                                    ("first .cmd run", CMD, sample_files),
                                    ("second .cmd run", CMD, after_first_cmd)):
-    status, after, replaced, lines = run(before, launcher)
+    status, after, replaced, lines, _ = run(before, launcher)
     reference = (after, replaced)
     if status != 0 or not replaced:
         problems.append(f"{scenario}: the reference run does not customise the package")
+        continue
+    # Power cuts during the run as built, and where the file system refuses
+    # unnamed files at one O_TMPFILE open (a named file takes over); each
+    # distinct state checked once. Then the model's own check: with the run's
+    # flushes of files left out, some power cut must tear a live file.
+    try:
+        cut, flushes = power_cuts(launcher, before, after)
+        unflushed, left = {}, {}
+        for inject, injected in left_out(flushes):
+            more, still = power_cuts(launcher, before, after, inject, injected)
+            unflushed, left = more | unflushed, still | left
+        if without_file_flush:
+            cut = unflushed
+        for name, nth, _, unnamed in [] if without_file_flush else calls(lines):
+            if unnamed:
+                refused = ["-e", f"inject={name}:error=EOPNOTSUPP:when={nth}"]
+                for items, where in power_cuts(launcher, before, after, refused, 1)[0].items():
+                    cut.setdefault(items, f"unnamed files refused at {name} #{nth}, {where}")
+        result, found, _ = check_states(scenario, launcher, before, after, cut)
+        problems += found
+        states += len(cut)
+        for what, n in result.items():
+            cut_tally[what] = cut_tally.get(what, 0) + n
+        if flushes and not without_file_flush:
+            torn_here = check_states(scenario, launcher, before, after, unflushed, False)[2]
+            unflushed_states, torn = unflushed_states + len(unflushed), torn + torn_here
+            if left:
+                problems.append(f"{scenario}: strace did not leave out the flushes of files")
+            elif not torn_here:
+                problems.append(f"{scenario}: with its flushes of files left out, no power cut"
+                                " tears a live file: the power-cut model is vacuous")
+    except powercut.Unmodelled as error:
+        problems.append(f"{scenario}: power cuts: {error}")
+    if power_cuts_only:
         continue
     for name, nth, expected, unnamed in calls(lines):
         # Where the file system refuses unnamed files, a named one takes over.
         refused = {"EOPNOTSUPP": "error=EOPNOTSUPP"} if unnamed else {}
         for fault, action in (FAULTS | refused).items():
             where = f"{scenario}, {fault} at {name} #{nth} {expected[1]}"
-            status, state, replaced, lines = run(before, launcher, f"{name}:{action}:when={nth}")
+            status, state, replaced, lines, _ = run(before, launcher, f"{name}:{action}:when={nth}")
             runs += 1
             wrong = [] if landed(lines, name, nth, expected, fault) else ["the fault did not land"]
             wrong += ["hung"] if status is None else []
@@ -173,6 +285,10 @@ shutil.rmtree(work, ignore_errors=True)
 for problem in problems:
     print(problem, file=sys.stderr)
 figures = "; ".join(f"{fault} " + ", ".join(f"{n} {what}" for what, n in sorted(results.items()))
-                    for fault, results in tally.items())
-print(f"{runs} runs, {len(problems)} problems ({figures}), {time.monotonic() - start:.0f} s")
+                    for fault, results in (tally | {"power cut": cut_tally}).items())
+if not without_file_flush:
+    figures += (f"; without the flushes of files, {torn} of {unflushed_states} power-cut states"
+                f" tear a live file; the model's table {len(powercut_test.TABLE)} cases")
+print(f"{runs} runs, {states} power-cut states, {len(problems)} problems ({figures}),"
+      f" {time.monotonic() - start:.0f} s")
 sys.exit(1 if problems else 0)
