@@ -209,6 +209,10 @@ def check_states(scenario, launcher, before, after, states, following=True):
 
 start = time.monotonic()
 sample_files = {e.name: open(e.path, "rb").read() for e in os.scandir(sample) if e.is_file()}
+# The live .cif file of an earlier edition, so that its old bytes, the variant
+# as copied and the final file are three different versions.
+sample_files["kvsetup.cif"] = sample_files["kvsetup_o.cif"].replace(b"Edition=", b"Edition=Old ")
+assert sample_files["kvsetup.cif"] != sample_files["kvsetup_o.cif"]
 problems, tally, runs, states, unflushed_states, torn = [], {}, 0, 0, 0, 0
 cut_tally = {}
 if not without_file_flush:
