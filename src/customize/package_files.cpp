@@ -7,8 +7,10 @@
 
 namespace {
 
-// The size of the pieces a file is read in.
+// The size of the pieces a file is read in: small while the transform may
+// make new bytes of them, larger once it passes them on unchanged.
 constexpr std::size_t kPieceSize = 64 * 1024;
+constexpr std::size_t kUnchangedPieceSize = 1024 * 1024;
 
 // Feeds the whole of `source` through `transform` and the new bytes into
 // `target`, when there is one: pieces that pass unchanged are copied from
@@ -29,6 +31,7 @@ RewriteEnd transformInto(platform::InputFile& source, const ByteTransform& trans
       const bool unchanged = piece->data() == read.data() && piece->size() == read.size();
       if (unchanged) {
         target->writeFrom(source, offset, read);
+        buffer.resize(kUnchangedPieceSize);
       } else {
         target->write(*piece);
       }

@@ -1,6 +1,8 @@
 #include "customize/setup_text.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -24,6 +26,37 @@ std::size_t textLength(SetupDecoder& decoder, std::string_view bytes) {
   }
   if (decoder.ended && length + 1 < bytes.size()) decoder.cutShort = true;
   return length;
+}
+
+// The high bit of each byte of `word` that equals `byte`, and no other bit.
+std::uint64_t bytesEqual(std::uint64_t word, unsigned char byte) {
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+  const std::uint64_t x = word ^ (0x0101010101010101u * byte);  // zero where equal
+  return ~(((x & kLow7) + kLow7) | x | kLow7);                  // no carry crosses a byte
+}
+
+// The position of the first LF in `bytes` that no CR comes right before, or
+// npos; `crBefore`: the byte before `bytes` was a CR. Eight bytes at a time,
+// since most pieces of a setup file hold a line end every few dozen bytes
+// and none that needs a CR.
+std::size_t firstBareLf(std::string_view bytes, bool crBefore) {
+  std::size_t at = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::uint64_t crCarry = crBefore ? 0x80 : 0;  // the last byte's CR mark, moved to byte 0
+    for (; at + 8 <= bytes.size(); at += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes.data() + at, 8);
+      const std::uint64_t cr = bytesEqual(word, '\r');
+      const std::uint64_t bare = bytesEqual(word, '\n') & ~((cr << 8) | crCarry);
+      if (bare != 0) return at + static_cast<std::size_t>(std::countr_zero(bare)) / 8;
+      crCarry = (cr >> 56) & 0x80;
+    }
+    crBefore = crCarry != 0;
+  }
+  for (; at < bytes.size(); crBefore = bytes[at] == '\r', ++at) {
+    if (bytes[at] == '\n' && !crBefore) return at;
+  }
+  return std::string_view::npos;
 }
 
 }  // namespace
@@ -76,13 +109,15 @@ std::string_view recodeSetupBytes(SetupDecoder& decoder, std::string_view bytes,
   }
   // Only an LF without a CR before it changes: most pieces pass unchanged.
   std::size_t done = 0;
-  for (std::size_t lf = bytes.find('\n'); lf != std::string_view::npos;
-       lf = bytes.find('\n', lf + 1)) {
-    const bool afterCr = lf == 0 ? decoder.crPassed : bytes[lf - 1] == '\r';
-    if (afterCr) continue;
+  bool crBefore = decoder.crPassed;
+  for (std::size_t from = 0;; crBefore = false) {
+    const std::size_t found = firstBareLf(bytes.substr(from), crBefore);
+    if (found == std::string_view::npos) break;
+    const std::size_t lf = from + found;
     scratch.append(bytes.substr(done, lf - done));
     scratch += '\r';
     done = lf;
+    from = lf + 1;
   }
   decoder.crPassed = bytes.back() == '\r';
   if (done == 0 && scratch.empty()) return bytes;

@@ -299,9 +299,24 @@ std::ptrdiff_t InputFile::read(std::span<char> buffer) {
   return retried([&] { return ::read(static_cast<int>(handle_), buffer.data(), buffer.size()); });
 }
 
+// How much a replacement writes before it has the system start writing it
+// to disk, so that the flush at the commit finds most of it there already.
+constexpr std::uint64_t kWriteBackStep = std::uint64_t{8} << 20;
+
 struct FileReplacement::Temporary {
   TempFile file;
-  bool writable = true;  // the file that the commit leaves can be replaced in turn
+  bool writable = true;        // the file that the commit leaves can be replaced in turn
+  std::uint64_t written = 0;   // bytes appended
+  std::uint64_t sentBack = 0;  // bytes whose writing to disk has been started
+
+  // Counts `bytes` appended, and starts writing a step's worth to disk.
+  void appended(std::uint64_t bytes) {
+    written += bytes;
+    if (written - sentBack < kWriteBackStep) return;
+    ::sync_file_range(file.fd(), static_cast<off_t>(sentBack),
+                      static_cast<off_t>(written - sentBack), SYNC_FILE_RANGE_WRITE);
+    sentBack = written;
+  }
 };
 
 FileReplacement::FileReplacement(const std::u16string& path) : path_(path) {}
@@ -345,6 +360,7 @@ bool FileReplacement::leavesWritable() {
 
 bool FileReplacement::write(std::string_view bytes) {
   ended_ = !ready() || !writeAll(temp_->file.fd(), bytes);
+  if (!ended_) temp_->appended(bytes.size());
   return !ended_;
 }
 
@@ -359,6 +375,7 @@ bool FileReplacement::writeFrom(const InputFile& source, std::uint64_t offset,
     });
     if (copied <= 0) break;  // not between these files, or the source has changed: write the rest
     bytes.remove_prefix(static_cast<std::size_t>(copied));
+    temp_->appended(static_cast<std::uint64_t>(copied));
   }
   return write(bytes);
 }

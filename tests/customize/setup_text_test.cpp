@@ -111,3 +111,22 @@ INSTANTIATE_TEST_SUITE_P(Files, StreamedPatch, testing::ValuesIn(kStreamCases),
                          testing_support::ByWhat());
 
 }  // namespace
+
+// Once every substitution is made, a piece passes as it is unless an LF in
+// it lacks its CR, wherever in the piece (or after a CR at the end of the
+// piece before) that LF lies.
+TEST(RecodeSetupBytes, GivesEachBareLfItsCrWhereverItLies) {
+  for (std::size_t at = 0; at < 24; ++at) {
+    const std::string piece = std::string(at, 'x') + "\n" + std::string(23 - at, 'x');
+    const std::string withCr = std::string(at, 'x') + "\r\n" + std::string(23 - at, 'x');
+    std::string scratch;
+    SetupDecoder fresh;
+    EXPECT_EQ(recodeSetupBytes(fresh, piece, scratch), withCr) << at;
+    SetupDecoder again;
+    const std::string_view kept = recodeSetupBytes(again, withCr, scratch);
+    EXPECT_EQ(kept.data(), withCr.data()) << at;  // the piece itself: nothing to change
+    SetupDecoder afterCr;
+    recodeSetupBytes(afterCr, "x\r", scratch);
+    EXPECT_EQ(recodeSetupBytes(afterCr, piece, scratch), at == 0 ? piece : withCr) << at;
+  }
+}
