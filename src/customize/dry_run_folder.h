@@ -34,5 +34,7 @@ const FolderFile& diskFile(DiskFiles& disk, const std::u16string& name);
 // rewrite succeed and fail where the real ones do: a source must be a
 // readable regular file, and a target that exists must be a writable regular
 // file. A copy over an existing file keeps that file's read-only mark (none);
-// a copy that creates the file takes the source's.
+// a copy that creates the file takes the source's, and then keeps the
+// source's bytes as they are even when given a transform, as the real copy
+// does with a new file that it cannot replace in turn.
 PackageFiles dryRunFiles(DryRunFolder& folder);
