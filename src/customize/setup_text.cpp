@@ -1,7 +1,6 @@
 #include "customize/setup_text.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -28,33 +27,29 @@ std::size_t textLength(SetupDecoder& decoder, std::string_view bytes) {
   return length;
 }
 
-// The high bit of each byte of `word` that equals `byte`, and no other bit.
-std::uint64_t bytesEqual(std::uint64_t word, unsigned char byte) {
-  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
-  const std::uint64_t x = word ^ (0x0101010101010101u * byte);  // zero where equal
-  return ~(((x & kLow7) + kLow7) | x | kLow7);                  // no carry crosses a byte
-}
+// Sixteen bytes, compared all at once where the processor can.
+using Bytes16 = unsigned char __attribute__((vector_size(16)));
 
 // The position of the first LF in `bytes` that no CR comes right before, or
-// npos; `crBefore`: the byte before `bytes` was a CR. Eight bytes at a time,
-// since most pieces of a setup file hold a line end every few dozen bytes
-// and none that needs a CR.
+// npos; `crBefore`: the byte before `bytes` was a CR. Sixteen bytes at a
+// time, since most pieces of a setup file hold a line end every few dozen
+// bytes and none that needs a CR.
 std::size_t firstBareLf(std::string_view bytes, bool crBefore) {
-  std::size_t at = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    std::uint64_t crCarry = crBefore ? 0x80 : 0;  // the last byte's CR mark, moved to byte 0
-    for (; at + 8 <= bytes.size(); at += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, bytes.data() + at, 8);
-      const std::uint64_t cr = bytesEqual(word, '\r');
-      const std::uint64_t bare = bytesEqual(word, '\n') & ~((cr << 8) | crCarry);
-      if (bare != 0) return at + static_cast<std::size_t>(std::countr_zero(bare)) / 8;
-      crCarry = (cr >> 56) & 0x80;
-    }
-    crBefore = crCarry != 0;
+  if (bytes.empty()) return std::string_view::npos;
+  if (bytes[0] == '\n' && !crBefore) return 0;
+  std::size_t at = 1;  // each byte from here on is compared with the one before it
+  for (; at + 16 <= bytes.size(); at += 16) {
+    Bytes16 current;
+    Bytes16 before;
+    std::memcpy(&current, bytes.data() + at, 16);
+    std::memcpy(&before, bytes.data() + at - 1, 16);
+    const auto bare = (current == '\n') & (before != '\r');
+    std::uint64_t halves[2];
+    std::memcpy(halves, &bare, 16);
+    if ((halves[0] | halves[1]) != 0) break;  // found among these sixteen
   }
-  for (; at < bytes.size(); crBefore = bytes[at] == '\r', ++at) {
-    if (bytes[at] == '\n' && !crBefore) return at;
+  for (; at < bytes.size(); ++at) {
+    if (bytes[at] == '\n' && bytes[at - 1] != '\r') return at;
   }
   return std::string_view::npos;
 }
