@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <cerrno>
@@ -12,8 +13,19 @@ std::filesystem::path programDir() {
   return std::filesystem::read_symlink("/proc/self/exe").parent_path();
 }
 
-int runProcess(const std::vector<std::filesystem::path>& argv,
-               const std::filesystem::path& workDir) {
+namespace {
+
+// Makes `path` the descriptor `fd`, created empty; false when it cannot.
+bool redirect(const std::filesystem::path& path, int fd) {
+  if (path.empty()) return true;
+  const int opened = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  return opened >= 0 && ::dup2(opened, fd) == fd;
+}
+
+}  // namespace
+
+int runProcess(const std::vector<std::filesystem::path>& argv, const std::filesystem::path& workDir,
+               const OutputFiles& output) {
   std::vector<std::string> args;
   for (const auto& arg : argv) args.push_back(arg.string());
   std::vector<char*> pointers;
@@ -23,7 +35,10 @@ int runProcess(const std::vector<std::filesystem::path>& argv,
   const pid_t child = ::fork();
   if (child < 0) return -1;
   if (child == 0) {
-    if (::chdir(workDir.c_str()) != 0) ::_exit(127);
+    if (!redirect(output.out, STDOUT_FILENO) || !redirect(output.err, STDERR_FILENO) ||
+        ::chdir(workDir.c_str()) != 0) {
+      ::_exit(127);
+    }
     ::execv(pointers[0], pointers.data());
     ::_exit(127);
   }

@@ -85,4 +85,14 @@ fs::path builtProgram(const std::string& name) {
   return programDir() / (name + kExeSuffix);
 }
 
+ProcessOutput runCaptured(const std::vector<fs::path>& argv, const fs::path& workDir) {
+  const TempDir files;
+  const OutputFiles output{files / "out", files / "err"};
+  ProcessOutput run;
+  run.status = runProcess(argv, workDir, output);
+  run.out = readFile(output.out);
+  run.err = readFile(output.err);
+  return run;
+}
+
 }  // namespace testing_support

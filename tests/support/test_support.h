@@ -67,10 +67,29 @@ std::filesystem::path builtProgram(const std::string& name);
 // The executable suffix of this platform ("" or ".exe").
 extern const char* const kExeSuffix;
 
+// Where a started program's standard output and error go: into these files,
+// or, when empty, where this program's own go.
+struct OutputFiles {
+  std::filesystem::path out;
+  std::filesystem::path err;
+};
+
 // Starts `argv[0]` with the rest as its arguments in `workDir`, waits for it
 // and returns its exit status (128 + signal when killed), or -1 when it could
 // not be started.
-int runProcess(const std::vector<std::filesystem::path>& argv,
-               const std::filesystem::path& workDir);
+int runProcess(const std::vector<std::filesystem::path>& argv, const std::filesystem::path& workDir,
+               const OutputFiles& output = {});
+
+// A finished program: its exit status and what it wrote.
+struct ProcessOutput {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// runProcess() with the program's standard output and error kept; programs
+// it starts in turn write into the same, unless they are given others.
+ProcessOutput runCaptured(const std::vector<std::filesystem::path>& argv,
+                          const std::filesystem::path& workDir);
 
 }  // namespace testing_support
