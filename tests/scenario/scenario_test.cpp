@@ -89,7 +89,7 @@ TEST_P(ToolRun, LeavesThePackageAsExpected) {
       launchCommand(stubs.path(), s.launcherName, s.throughIntermediate, s.arguments);
   const ProcessOutput run = runCaptured(command, package.path());
   EXPECT_EQ(run.status, 0) << s.what;
-  EXPECT_EQ(run.out + run.err, "") << s.what;
+  EXPECT_EQ(run.output, "") << s.what;
   EXPECT_EQ(readFolder(package.path()), s.after) << s.what;
 }
 
@@ -129,22 +129,21 @@ TEST_P(BrokenConfigRun, IsSilentAndTheCheckSaysWhy) {
   writeFolder(package.path(), before);
   const ProcessOutput run = runCaptured(launchCommand(stubs.path(), kO, false), package.path());
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out + run.err, "");
+  EXPECT_EQ(run.output, "");
   EXPECT_EQ(readFolder(package.path()), before);
 
   const ProcessOutput check = runCaptured({testing_support::builtProgram("pkgcustomize-check"),
                                            "--format=json", "--launcher", kO, package.path()},
                                           package.path());
-  EXPECT_EQ(check.status, 1) << check.err;
-  EXPECT_EQ(check.err, "");
-  const auto report = nlohmann::json::parse(check.out, nullptr, false);
-  ASSERT_FALSE(report.is_discarded()) << check.out;
+  EXPECT_EQ(check.status, 1) << check.output;
+  const auto report = nlohmann::json::parse(check.output, nullptr, false);
+  ASSERT_FALSE(report.is_discarded()) << check.output;
   const auto& findings = report["findings"];
-  ASSERT_EQ(findings.size(), 1u) << check.out;
+  ASSERT_EQ(findings.size(), 1u) << check.output;
   EXPECT_EQ(findings[0]["rule"], "config-unreadable");
   EXPECT_EQ(findings[0]["file"], "config.xml");
   if (c.line != 0) {
-    EXPECT_EQ(findings[0]["line"], c.line) << check.out;
+    EXPECT_EQ(findings[0]["line"], c.line) << check.output;
   }
   EXPECT_EQ(readFolder(package.path()), before);
 }

@@ -13,19 +13,8 @@ std::filesystem::path programDir() {
   return std::filesystem::read_symlink("/proc/self/exe").parent_path();
 }
 
-namespace {
-
-// Makes `path` the descriptor `fd`, created empty; false when it cannot.
-bool redirect(const std::filesystem::path& path, int fd) {
-  if (path.empty()) return true;
-  const int opened = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  return opened >= 0 && ::dup2(opened, fd) == fd;
-}
-
-}  // namespace
-
 int runProcess(const std::vector<std::filesystem::path>& argv, const std::filesystem::path& workDir,
-               const OutputFiles& output) {
+               const std::filesystem::path& output) {
   std::vector<std::string> args;
   for (const auto& arg : argv) args.push_back(arg.string());
   std::vector<char*> pointers;
@@ -35,10 +24,13 @@ int runProcess(const std::vector<std::filesystem::path>& argv, const std::filesy
   const pid_t child = ::fork();
   if (child < 0) return -1;
   if (child == 0) {
-    if (!redirect(output.out, STDOUT_FILENO) || !redirect(output.err, STDERR_FILENO) ||
-        ::chdir(workDir.c_str()) != 0) {
-      ::_exit(127);
+    if (!output.empty()) {
+      const int file = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      if (file < 0 || ::dup2(file, STDOUT_FILENO) < 0 || ::dup2(file, STDERR_FILENO) < 0) {
+        ::_exit(127);
+      }
     }
+    if (::chdir(workDir.c_str()) != 0) ::_exit(127);
     ::execv(pointers[0], pointers.data());
     ::_exit(127);
   }

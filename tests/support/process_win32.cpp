@@ -26,29 +26,6 @@ std::wstring quoteArgument(const std::wstring& arg) {
   return quoted + L"\"";
 }
 
-// Owns one handle.
-class Handle {
- public:
-  explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() {
-    if (handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr) CloseHandle(handle_);
-  }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
-// A new empty file at `path` that a started program inherits; invalid for an empty path.
-HANDLE inheritedFile(const std::filesystem::path& path) {
-  if (path.empty()) return INVALID_HANDLE_VALUE;
-  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-  return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
 }  // namespace
 
 std::filesystem::path programDir() {
@@ -60,7 +37,7 @@ std::filesystem::path programDir() {
 }
 
 int runProcess(const std::vector<std::filesystem::path>& argv, const std::filesystem::path& workDir,
-               const OutputFiles& output) {
+               const std::filesystem::path& output) {
   std::wstring commandLine;
   for (const auto& arg : argv) {
     if (!commandLine.empty()) commandLine += L' ';
@@ -68,20 +45,21 @@ int runProcess(const std::vector<std::filesystem::path>& argv, const std::filesy
   }
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
-  const Handle out(inheritedFile(output.out));
-  const Handle err(inheritedFile(output.err));
-  const bool redirected = !output.out.empty() || !output.err.empty();
-  if (redirected) {
+  HANDLE file = INVALID_HANDLE_VALUE;
+  if (!output.empty()) {
+    SECURITY_ATTRIBUTES inherited{sizeof(inherited), nullptr, TRUE};
+    file = CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return -1;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = output.out.empty() ? GetStdHandle(STD_OUTPUT_HANDLE) : out.get();
-    startup.hStdError = output.err.empty() ? GetStdHandle(STD_ERROR_HANDLE) : err.get();
+    startup.hStdOutput = startup.hStdError = file;
   }
   PROCESS_INFORMATION process{};
-  if ((!output.out.empty() && out.get() == INVALID_HANDLE_VALUE) ||
-      (!output.err.empty() && err.get() == INVALID_HANDLE_VALUE) ||
-      !CreateProcessW(argv[0].c_str(), commandLine.data(), nullptr, nullptr, redirected, 0, nullptr,
-                      workDir.c_str(), &startup, &process)) {
+  const BOOL started =
+      CreateProcessW(argv[0].c_str(), commandLine.data(), nullptr, nullptr, !output.empty(), 0,
+                     nullptr, workDir.c_str(), &startup, &process);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (!started) {
     return -1;
   }
   CloseHandle(process.hThread);

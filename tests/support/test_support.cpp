@@ -86,13 +86,9 @@ fs::path builtProgram(const std::string& name) {
 }
 
 ProcessOutput runCaptured(const std::vector<fs::path>& argv, const fs::path& workDir) {
-  const TempDir files;
-  const OutputFiles output{files / "out", files / "err"};
-  ProcessOutput run;
-  run.status = runProcess(argv, workDir, output);
-  run.out = readFile(output.out);
-  run.err = readFile(output.err);
-  return run;
+  const TempDir dir;
+  const int status = runProcess(argv, workDir, dir / "output");
+  return {status, readFile(dir / "output")};
 }
 
 }  // namespace testing_support

@@ -67,28 +67,19 @@ std::filesystem::path builtProgram(const std::string& name);
 // The executable suffix of this platform ("" or ".exe").
 extern const char* const kExeSuffix;
 
-// Where a started program's standard output and error go: into these files,
-// or, when empty, where this program's own go.
-struct OutputFiles {
-  std::filesystem::path out;
-  std::filesystem::path err;
-};
-
 // Starts `argv[0]` with the rest as its arguments in `workDir`, waits for it
 // and returns its exit status (128 + signal when killed), or -1 when it could
-// not be started.
+// not be started. With an `output` file, the program's standard output and
+// error go there (and those of the programs it starts, unless it gives them
+// others), else where this program's go.
 int runProcess(const std::vector<std::filesystem::path>& argv, const std::filesystem::path& workDir,
-               const OutputFiles& output = {});
+               const std::filesystem::path& output = {});
 
-// A finished program: its exit status and what it wrote.
+// A finished program: its exit status and all it wrote.
 struct ProcessOutput {
   int status = -1;
-  std::string out;
-  std::string err;
+  std::string output;
 };
-
-// runProcess() with the program's standard output and error kept; programs
-// it starts in turn write into the same, unless they are given others.
 ProcessOutput runCaptured(const std::vector<std::filesystem::path>& argv,
                           const std::filesystem::path& workDir);
 
