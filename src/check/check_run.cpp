@@ -56,9 +56,13 @@ void loadConfigView(ConfigView& config, bool indexed) {
     config.findings = config.outline.findings;
     return;
   }
+  const auto bytes = config.load.status == SettingsStatus::NotParsed
+                         ? platform::readFileBytes(config.load.configPath)
+                         : std::nullopt;
+  // Only the check shows where a parse stopped; a run never looks for it.
+  if (bytes) platform::locateParseError(*bytes, config.load.xmlError);
   config.findings = {configLoadFinding(config.load)};
-  if (config.load.status != SettingsStatus::NotParsed) return;
-  if (const auto bytes = platform::readFileBytes(config.load.configPath)) {
+  if (bytes) {
     for (Finding& hint : encodingHint(*bytes)) config.findings.push_back(std::move(hint));
   }
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -32,8 +33,16 @@ struct XmlLoadError {
 // Loads the file at `path` synchronously, without validation, external
 // entities, DTD loading or network access, keeping all whitespace, as the
 // Windows DOM reads it. Null when it cannot be loaded or parsed; `error`
-// then says why.
+// then says why, and where as far as the DOM itself says (libxml2 always
+// does; the Windows DOM does not under Wine).
 XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error);
+
+// Finds where the parse that `error` describes stopped, when the load did not
+// say: `bytes` are the file as the failed load read it. On Windows a second
+// reader, XmlLite, loaded for the call, reads them: only a program that
+// shows the place calls this, never the customisation run. The place stays
+// unknown where the reader cannot find it or cannot be trusted with the bytes.
+void locateParseError(std::string_view bytes, XmlLoadError& error);
 
 // The encoding named in the XML declaration, as written; nullopt when none is declared.
 std::optional<std::u16string> declaredEncoding(const XmlDocument& document);

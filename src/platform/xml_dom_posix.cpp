@@ -515,6 +515,9 @@ XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error) {
   return loaded;
 }
 
+// libxml2 gives the place with the error; the load kept it.
+void locateParseError(std::string_view, XmlLoadError&) {}
+
 std::optional<std::u16string> declaredEncoding(const XmlDocument& document) {
   return document->encoding;
 }

@@ -1,8 +1,9 @@
 // The DOM is the system's DOMDocument 3.0, through COM. It keeps no positions
 // for its nodes, and under Wine it gives a failed parse no position or reason:
-// both come from XmlLite (xmllite.dll, loaded from the system folder when
-// first needed) reading the same bytes, its elements matched to the DOM's in
-// document order. The DOM stays the one source of what the file says.
+// both come from XmlLite (xmllite.dll, loaded from the system folder for each
+// call that asks for a place) reading the same bytes, its elements matched to
+// the DOM's in document order. A load never asks: a run reads the file through
+// the DOM alone. The DOM stays the one source of what the file says.
 #include "platform/xml_dom.h"
 
 #include <windows.h>
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string_view>
 #include <utility>
 
 #include "platform/files.h"
@@ -175,7 +177,7 @@ std::string littleEndianWithMark(const std::u16string& text) {
 // which is decoded as the DOM decodes it and its encoding declaration blanked
 // out (on Windows, XmlLite reads only some code pages without MLang). Blanks
 // keep every column.
-std::string xmlLiteBytes(const std::string& bytes) {
+std::string xmlLiteBytes(std::string_view bytes) {
   const ByteStart start = byteStartOf(bytes);
   if (start == ByteStart::Utf16BeMark || start == ByteStart::Utf16BeBare) {
     const std::size_t mark = start == ByteStart::Utf16BeMark ? 2 : 0;
@@ -186,17 +188,17 @@ std::string xmlLiteBytes(const std::string& bytes) {
   const DomEncoding* encoding = declared ? findDomEncoding(declared->name) : nullptr;
   if (encoding == nullptr || encoding->codePage == 65001 || encoding->codePage == 1200 ||
       encoding->codePage == 12000 || bytes.size() > INT_MAX) {
-    return bytes;
+    return std::string(bytes);
   }
   const int length = static_cast<int>(bytes.size());
   const int size = MultiByteToWideChar(encoding->codePage, 0, bytes.data(), length, nullptr, 0);
-  if (size <= 0) return bytes;
+  if (size <= 0) return std::string(bytes);
   std::u16string text(static_cast<std::size_t>(size), u'\0');
   MultiByteToWideChar(encoding->codePage, 0, bytes.data(), length, asWide(text.data()), size);
   const std::optional<DeclaredEncoding> again = declaredEncodingIn(text);
-  if (!again) return bytes;
+  if (!again) return std::string(bytes);
   const std::size_t from = text.rfind(u"encoding", again->offset);
-  if (from == std::u16string::npos) return bytes;
+  if (from == std::u16string::npos) return std::string(bytes);
   std::fill(text.begin() + from, text.begin() + again->offset + again->name.size() + 1, u' ');
   return littleEndianWithMark(text);
 }
@@ -232,9 +234,40 @@ ReadTag readTag(IXmlReader* reader) {
   return tag;
 }
 
-// Reads `bytes` with XmlLite as far as it can.
-XmlLiteRead readWithXmlLite(const std::string& bytes) {
+// Whether XmlLite may be handed `input`. Reading UTF-8, Wine 8's XmlLite
+// decodes ahead of its parse and loses count of the bytes it has left when
+// its first look at the document runs into the end of the text or a NUL: the
+// comparison with "<?xml " up to the first character that differs, or, in a
+// text that begins so, the declaration up to the character after its "?>".
+// It then fails an assertion and aborts the process, which no caller can
+// catch: a byte-order mark alone, a declaration alone, a mark followed by "<"
+// or by a NUL, "<?x" all do. Input under 3 bytes it refuses before decoding
+// any, and a declaration that never closes stops it with an error first. The
+// rule holds the other encodings to the same, though they do not trip it: a
+// file it turns away is no well-formed document, and there is little to
+// place in it.
+bool xmlLiteCanRead(std::string_view input) {
+  if (input.size() < 3) return true;
+  const std::u16string text = declarationText(input, input.size());
+  constexpr std::u16string_view kStart = u"<?xml ";
+  std::size_t look = static_cast<std::size_t>(
+      std::mismatch(kStart.begin(), kStart.end(), text.begin(), text.end()).first - kStart.begin());
+  if (look == kStart.size()) {
+    const std::size_t close = text.find(u"?>", look);
+    if (close == std::u16string::npos) return true;
+    look = close + 2;
+  }
+  if (look >= text.size()) return false;
+  const auto looked = text.begin() + static_cast<std::ptrdiff_t>(look) + 1;
+  return std::find(text.begin(), looked, u'\0') == looked;
+}
+
+// Reads `bytes` with XmlLite as far as it can; reads nothing, and leaves
+// XmlLite unloaded, when it may not be handed them.
+XmlLiteRead readWithXmlLite(std::string_view bytes) {
   XmlLiteRead read;
+  const std::string input = xmlLiteBytes(bytes);
+  if (!xmlLiteCanRead(input)) return read;
   wchar_t system[MAX_PATH];
   const UINT length = GetSystemDirectoryW(system, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return read;
@@ -245,7 +278,7 @@ XmlLiteRead readWithXmlLite(const std::string& bytes) {
           ? nullptr
           : reinterpret_cast<void*>(GetProcAddress(xmllite.get(), "CreateXmlReader")));
   ComPtr<IXmlReader> reader;  // released before the DLL
-  const ComPtr<IStream> stream = memoryStream(xmlLiteBytes(bytes));
+  const ComPtr<IStream> stream = memoryStream(input);
   if (create == nullptr || stream.get() == nullptr ||
       create(kIXmlReader, reinterpret_cast<void**>(reader.put()), nullptr) != S_OK ||
       reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Parse) != S_OK ||
@@ -285,6 +318,7 @@ std::u16string xmlLiteReason(HRESULT result) {
       {MX_E_ENCODING, u"unrecognized encoding"},
       {MX_E_ENCODINGSWITCH, u"unable to switch the encoding"},
       {MX_E_ENCODINGSIGNATURE, u"unrecognized input signature"},
+      {WC_E_XMLDECL, u"malformed XML declaration"},
       {WC_E_WHITESPACE, u"whitespace expected"},
       {WC_E_SEMICOLON, u"';' expected"},
       {WC_E_GREATERTHAN, u"'>' expected"},
@@ -312,9 +346,10 @@ std::u16string xmlLiteReason(HRESULT result) {
   return u"XmlLite error 0x" + std::u16string(hex);
 }
 
-// Where and why the DOM refused the file: its own answer where it gives one,
-// else where an XmlLite reader stops.
-void describeParseError(IXMLDOMDocument* document, const std::string& bytes, XmlLoadError& error) {
+// Why and where the DOM refused the file, when it says both; under Wine it
+// says neither (its reason is a placeholder, "error"), and the place is left
+// to locateParseError().
+void describeParseError(IXMLDOMDocument* document, XmlLoadError& error) {
   ComPtr<IXMLDOMParseError> parseError;
   if (document->get_parseError(parseError.put()) == S_OK && parseError.get() != nullptr) {
     Bstr reason;
@@ -325,16 +360,8 @@ void describeParseError(IXMLDOMDocument* document, const std::string& bytes, Xml
            (error.reason.back() == u'\n' || error.reason.back() == u'\r')) {
       error.reason.pop_back();
     }
-    if (error.line > 0 && !error.reason.empty()) return;
   }
-  const XmlLiteRead read = readWithXmlLite(bytes);
-  // Only XmlLite's own errors are about the file: Wine's, for one, stops at
-  // any DTD with E_NOTIMPL.
-  if (HRESULT_FACILITY(read.result) == FACILITY_INTERNET && FAILED(read.result)) {
-    error.line = read.stop.line;
-    error.column = read.stop.column;
-    error.reason = xmlLiteReason(read.result);
-  } else {
+  if (error.line <= 0 || error.reason.empty()) {
     error.line = error.column = 0;
     error.reason = u"position unknown";
   }
@@ -434,10 +461,22 @@ XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error) {
   source.get().punkVal = stream.release();
   VARIANT_BOOL loaded = VARIANT_FALSE;
   if (document->load(source.get(), &loaded) != S_OK || loaded != VARIANT_TRUE) {
-    describeParseError(document.get(), *bytes, error);
+    describeParseError(document.get(), error);
     return nullptr;
   }
   return XmlDocument(new XmlDocumentImpl{std::move(document), std::move(*bytes), std::nullopt});
+}
+
+void locateParseError(std::string_view bytes, XmlLoadError& error) {
+  if (error.domUnavailable || error.line > 0) return;
+  const XmlLiteRead read = readWithXmlLite(bytes);
+  // Only XmlLite's own errors are about the file: Wine's, for one, stops at
+  // any DTD with E_NOTIMPL.
+  if (HRESULT_FACILITY(read.result) == FACILITY_INTERNET && FAILED(read.result)) {
+    error.line = read.stop.line;
+    error.column = read.stop.column;
+    error.reason = xmlLiteReason(read.result);
+  }
 }
 
 std::optional<std::u16string> declaredEncoding(const XmlDocument& document) {

@@ -176,17 +176,16 @@ std::u16string utf16Text(std::string_view bytes, bool bigEndian, std::size_t lim
   return text;
 }
 
-std::u16string declarationText(std::string_view bytes) {
-  constexpr std::size_t kLimit = 1024;
+std::u16string declarationText(std::string_view bytes, std::size_t limit) {
   switch (byteStartOf(bytes)) {
     case ByteStart::Utf16LeMark:
-      return utf16Text(bytes.substr(2), false, kLimit);
+      return utf16Text(bytes.substr(2), false, limit);
     case ByteStart::Utf16BeMark:
-      return utf16Text(bytes.substr(2), true, kLimit);
+      return utf16Text(bytes.substr(2), true, limit);
     case ByteStart::Utf16LeBare:
-      return utf16Text(bytes, false, kLimit);
+      return utf16Text(bytes, false, limit);
     case ByteStart::Utf16BeBare:
-      return utf16Text(bytes, true, kLimit);
+      return utf16Text(bytes, true, limit);
     case ByteStart::Utf8Mark:
       bytes.remove_prefix(3);
       break;
@@ -194,7 +193,7 @@ std::u16string declarationText(std::string_view bytes) {
       break;
   }
   std::u16string text;
-  for (const char byte : bytes.substr(0, kLimit)) text += static_cast<unsigned char>(byte);
+  for (const char byte : bytes.substr(0, limit)) text += static_cast<unsigned char>(byte);
   return text;
 }
 

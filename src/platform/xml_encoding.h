@@ -18,9 +18,10 @@ ByteStart byteStartOf(std::string_view bytes);
 // UTF-16 `bytes` in the given byte order, at most `limit` code units.
 std::u16string utf16Text(std::string_view bytes, bool bigEndian, std::size_t limit);
 
-// The first characters of a document, enough for its XML declaration, which
-// is ASCII in every encoding but UTF-16; no byte-order mark.
-std::u16string declarationText(std::string_view bytes);
+// The first characters of a document, at most `limit`, by default enough for
+// its XML declaration, which is ASCII in every encoding but UTF-16; no
+// byte-order mark. Bytes of other encodings are one character each.
+std::u16string declarationText(std::string_view bytes, std::size_t limit = 1024);
 
 // The encoding name in the XML declaration at the start of `text` (the
 // document's first characters), as written, and where it stands in `text`;

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <cerrno>
@@ -12,8 +13,8 @@ std::filesystem::path programDir() {
   return std::filesystem::read_symlink("/proc/self/exe").parent_path();
 }
 
-int runProcess(const std::vector<std::filesystem::path>& argv,
-               const std::filesystem::path& workDir) {
+int runProcess(const std::vector<std::filesystem::path>& argv, const std::filesystem::path& workDir,
+               const std::filesystem::path& output) {
   std::vector<std::string> args;
   for (const auto& arg : argv) args.push_back(arg.string());
   std::vector<char*> pointers;
@@ -23,6 +24,12 @@ int runProcess(const std::vector<std::filesystem::path>& argv,
   const pid_t child = ::fork();
   if (child < 0) return -1;
   if (child == 0) {
+    if (!output.empty()) {
+      const int file = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      if (file < 0 || ::dup2(file, STDOUT_FILENO) < 0 || ::dup2(file, STDERR_FILENO) < 0) {
+        ::_exit(127);
+      }
+    }
     if (::chdir(workDir.c_str()) != 0) ::_exit(127);
     ::execv(pointers[0], pointers.data());
     ::_exit(127);

@@ -36,8 +36,8 @@ std::filesystem::path programDir() {
   return std::filesystem::path(buffer).parent_path();
 }
 
-int runProcess(const std::vector<std::filesystem::path>& argv,
-               const std::filesystem::path& workDir) {
+int runProcess(const std::vector<std::filesystem::path>& argv, const std::filesystem::path& workDir,
+               const std::filesystem::path& output) {
   std::wstring commandLine;
   for (const auto& arg : argv) {
     if (!commandLine.empty()) commandLine += L' ';
@@ -45,9 +45,21 @@ int runProcess(const std::vector<std::filesystem::path>& argv,
   }
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
+  HANDLE file = INVALID_HANDLE_VALUE;
+  if (!output.empty()) {
+    SECURITY_ATTRIBUTES inherited{sizeof(inherited), nullptr, TRUE};
+    file = CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = file;
+  }
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(argv[0].c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      workDir.c_str(), &startup, &process)) {
+  const BOOL started =
+      CreateProcessW(argv[0].c_str(), commandLine.data(), nullptr, nullptr, !output.empty(), 0,
+                     nullptr, workDir.c_str(), &startup, &process);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (!started) {
     return -1;
   }
   CloseHandle(process.hThread);

@@ -85,4 +85,10 @@ fs::path builtProgram(const std::string& name) {
   return programDir() / (name + kExeSuffix);
 }
 
+ProcessOutput runCaptured(const std::vector<fs::path>& argv, const fs::path& workDir) {
+  const TempDir dir;
+  const int status = runProcess(argv, workDir, dir / "output");
+  return {status, readFile(dir / "output")};
+}
+
 }  // namespace testing_support

@@ -69,8 +69,18 @@ extern const char* const kExeSuffix;
 
 // Starts `argv[0]` with the rest as its arguments in `workDir`, waits for it
 // and returns its exit status (128 + signal when killed), or -1 when it could
-// not be started.
-int runProcess(const std::vector<std::filesystem::path>& argv,
-               const std::filesystem::path& workDir);
+// not be started. With an `output` file, the program's standard output and
+// error go there (and those of the programs it starts, unless it gives them
+// others), else where this program's go.
+int runProcess(const std::vector<std::filesystem::path>& argv, const std::filesystem::path& workDir,
+               const std::filesystem::path& output = {});
+
+// A finished program: its exit status and all it wrote.
+struct ProcessOutput {
+  int status = -1;
+  std::string output;
+};
+ProcessOutput runCaptured(const std::vector<std::filesystem::path>& argv,
+                          const std::filesystem::path& workDir);
 
 }  // namespace testing_support
