@@ -57,6 +57,8 @@ const CopyCase kCopyCases[] = {
     {"a bare LF and a lone CR far into the rest",
      withVariant(kCifO + kRest + "a\nb\r" + kRest + "\r"), 0,
      kCifOPatched + kRest + "a\r\nb\r" + kRest + "\r", PatchOutcome::Rewritten},
+    {"a long rest that ends in a 0x1A, which goes", withVariant(kCifO + kRest + "\x1a"), 0,
+     kCifOPatched + kRest, PatchOutcome::Rewritten},
     {"a new live file from a read-only variant stays as copied",
      without(kPackage, "kvsetup.cif"),
      0,
