@@ -13,13 +13,11 @@ constexpr std::size_t kPieceSize = 64 * 1024;
 constexpr std::size_t kUnchangedPieceSize = 1024 * 1024;
 
 // Feeds the whole of `source` through `transform` and the new bytes into
-// `target`, when there is one: pieces that pass unchanged are copied from
-// file to file. NotRead when `source` cannot be read, Refused when the
-// transform refuses; whether the writes succeeded, the commit tells.
+// `target`, when there is one. NotRead when `source` cannot be read, Refused
+// when the transform refuses; whether the writes succeeded, the commit tells.
 RewriteEnd transformInto(platform::InputFile& source, const ByteTransform& transform,
                          platform::FileReplacement* target) {
   std::vector<char> buffer(kPieceSize);
-  std::uint64_t offset = 0;
   for (;;) {
     const std::ptrdiff_t got = source.read(buffer);
     if (got < 0) return RewriteEnd::NotRead;
@@ -27,16 +25,8 @@ RewriteEnd transformInto(platform::InputFile& source, const ByteTransform& trans
     const std::string_view read(buffer.data(), static_cast<std::size_t>(got));
     const auto piece = transform.feed(read);
     if (!piece) return RewriteEnd::Refused;
-    if (target != nullptr && !piece->empty()) {
-      const bool unchanged = piece->data() == read.data() && piece->size() == read.size();
-      if (unchanged) {
-        target->writeFrom(source, offset, read);
-        buffer.resize(kUnchangedPieceSize);
-      } else {
-        target->write(*piece);
-      }
-    }
-    offset += read.size();
+    if (target != nullptr && !piece->empty()) target->write(*piece);
+    if (piece->data() == read.data()) buffer.resize(kUnchangedPieceSize);
   }
   std::string out;
   if (!transform.finish(out)) return RewriteEnd::Refused;

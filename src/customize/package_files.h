@@ -13,8 +13,8 @@
 struct ByteTransform {
   // The new file's bytes for the next piece of the old one, valid until the
   // next call; nullopt when the file must be left alone. Bytes that pass
-  // unchanged may come back as the piece itself, which a copy can then make
-  // without them.
+  // unchanged may come back as (a part of) the piece itself: the reader may
+  // then take larger pieces.
   std::function<std::optional<std::string_view>(std::string_view piece)> feed;
   // Appends the new file's last bytes to `out` once the old file has ended;
   // false when the file must be left alone.

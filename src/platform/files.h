@@ -131,10 +131,8 @@ class FileReplacement {
   // Appends `bytes` to the new contents; false once a write has failed, when
   // the file cannot be replaced, and after commit().
   bool write(std::string_view bytes);
-  // Appends `bytes`, which `source` holds at `offset`: copied from file to
-  // file within the system where it can, else written.
-  bool writeFrom(const InputFile& source, std::uint64_t offset, std::string_view bytes);
-  // Appends what is left of `source`, from where it has been read to its end.
+  // Appends what is left of `source`, from where it has been read to its end,
+  // copied from file to file within the system where it can.
   bool copyRest(InputFile& source);
   // Flushes the new contents to disk and moves them over the file, then
   // flushes the folder unless told to leave that for later. False, with the

@@ -364,22 +364,6 @@ bool FileReplacement::write(std::string_view bytes) {
   return !ended_;
 }
 
-bool FileReplacement::writeFrom(const InputFile& source, std::uint64_t offset,
-                                std::string_view bytes) {
-  if (!ready()) return false;
-  auto from = static_cast<off_t>(offset);
-  while (!bytes.empty()) {
-    const ssize_t copied = retried([&] {
-      return ::copy_file_range(static_cast<int>(source.handle_), &from, temp_->file.fd(), nullptr,
-                               bytes.size(), 0);
-    });
-    if (copied <= 0) break;  // not between these files, or the source has changed: write the rest
-    bytes.remove_prefix(static_cast<std::size_t>(copied));
-    temp_->appended(static_cast<std::uint64_t>(copied));
-  }
-  return write(bytes);
-}
-
 bool FileReplacement::copyRest(InputFile& source) {
   ended_ = !ready() || !copyContents(static_cast<int>(source.handle_), temp_->file.fd());
   return !ended_;

@@ -280,10 +280,6 @@ bool FileReplacement::write(std::string_view bytes) {
   return !ended_;
 }
 
-bool FileReplacement::writeFrom(const InputFile&, std::uint64_t, std::string_view bytes) {
-  return write(bytes);  // the bytes are at hand: no system call copies between files
-}
-
 bool FileReplacement::copyRest(InputFile& source) {
   if (!ready()) return false;
   std::vector<char> buffer(64 * 1024);
