@@ -70,9 +70,13 @@ CopyEnd copyTransformed(const Replaced& replaced, const std::u16string& from,
   // Fed even when its bytes cannot be kept: its outcome tells whether the run goes on.
   const bool writable = copy.leavesWritable();
   end.patch = transformInto(source, transform, writable ? &copy : nullptr);
-  if (end.patch != RewriteEnd::Rewritten) return end;
-  end.copied = writable && copy.commit(platform::FolderFlush::Later);
-  if (end.copied) replaced->push_back(to);
+  if (end.patch != RewriteEnd::Rewritten || !writable) return end;
+  end.copied = copy.commit(platform::FolderFlush::Later);
+  if (end.copied) {
+    replaced->push_back(to);
+  } else {
+    end.patch = RewriteEnd::NotWritten;
+  }
   return end;
 }
 
@@ -81,11 +85,13 @@ CopyEnd copyRealFile(const Replaced& replaced, const std::u16string& from, const
   CopyEnd end;
   if (transform != nullptr) {
     end = copyTransformed(replaced, from, to, *transform);
-    if (end.copied) return end;
-    // The transformed file did not come about: the copy as it is takes its
-    // place, as a rewrite that failed would leave it, unless no copy can be
-    // made or read at all.
-    if (end.patch == RewriteEnd::NotRead) return end;
+    // Not read, or read but not written: the file stays as it was, as when
+    // no copy can be made.
+    if (end.copied || end.patch == RewriteEnd::NotRead || end.patch == RewriteEnd::NotWritten) {
+      return end;
+    }
+    // Refused, or left read-only: the copy as it is takes its place, as a
+    // rewrite after the copy would leave it.
     if (end.patch == RewriteEnd::Rewritten) end.patch = RewriteEnd::NotWritten;
   }
   end.copied = copyAsItIs(replaced, from, to);

@@ -42,8 +42,9 @@ struct PackageFiles {
   // Copies `from` over `to`. With a transform, in the same pass: `to` then
   // holds what the transform makes of the bytes of `from`, or, where a copy
   // followed by a rewrite would leave the copy as it is (the transform
-  // refuses, the new file is read-only or cannot be written), those bytes as
-  // they are. `to` is replaced once, whole or not at all.
+  // refuses, the new file is read-only), those bytes as they are. `to` is
+  // replaced once, whole or not at all: when the transformed bytes cannot be
+  // written (a full disk), it is left as it was.
   std::function<CopyEnd(const std::u16string& from, const std::u16string& to,
                         const ByteTransform* transform)>
       copyFile;

@@ -28,7 +28,8 @@ const FailingWriteCase kFailingWriteCases[] = {
     // after the failed copy would show.
     {"the copy fails part-way: no patch follows", kVariant.size() / 2,
      samplePackage()["kvsetup.cif"]},
-    {"the copy fits, the patched text does not", kVariant.size() + 100, kVariant},
+    {"the variant fits, its patched text does not", kVariant.size() + 100,
+     samplePackage()["kvsetup.cif"]},
 };
 
 class FailingWrite : public testing::TestWithParam<FailingWriteCase> {};
