@@ -7,6 +7,7 @@
 
 #include "check/finding.h"
 #include "check/line_report.h"
+#include "check/output_format.h"
 #include "check_support.h"
 #include "package_folder.h"
 #include "row_names.h"
@@ -45,15 +46,22 @@ const FormatCase kFormatCases[] = {
     {"gcc",
      {u"--all", u"--format=gcc"},
      {R"(.*[/\\]Пакет[/\\]config\.xml:6:5: warning: <market_type> of "TR0107" is "\\n  dé-de%": it holds line breaks, which are kept as written \[wrapped-value\])",
-      R"(.*[/\\]Пакет[/\\]kv-setup_o\.cmd: error: kv-setup_o\.cmd lacks "en-us", so its copy kv-setup\.cmd is left unpatched and the run stops there \[missing-text\])"}},
+      R"(.*[/\\]Пакет[/\\]kv-setup_o\.cmd:1:1: error: kv-setup_o\.cmd lacks "en-us", so its copy kv-setup\.cmd is left unpatched and the run stops there \[missing-text\])"}},
     {"github",
      {u"--all", u"--format", u"github"},
      {R"(::warning file=.*[/\\]Пакет[/\\]config\.xml,line=6,col=5,title=wrapped-value::<market_type> of "TR0107" is "\\n  dé-de%25": it holds line breaks, which are kept as written)",
-      R"(::error file=.*[/\\]Пакет[/\\]kv-setup_o\.cmd,title=missing-text::kv-setup_o\.cmd lacks "en-us".*)"}},
+      R"(::error file=.*[/\\]Пакет[/\\]kv-setup_o\.cmd,line=1,col=1,title=missing-text::kv-setup_o\.cmd lacks "en-us".*)"}},
     {"gcc for one package",
      {u"--launcher=TRKVa_b_TR0107_x.exe", u"--format=gcc"},
      {R"(.*config\.xml:6:5: warning: .* \[wrapped-value\])"}},
+    {"gcc for no launcher",
+     {u"--format=gcc"},
+     {R"(.*[/\\]Пакет:1:1: error: no launcher above the run: .* \[no-launcher\])"}},
 };
+
+// What VS Code's $gcc problem matcher takes for a line: one it does not match
+// never reaches the editor.
+const std::regex kGccMatcher(R"(^(.*?):(\d+):(\d*):?\s+(?:fatal\s+)?(warning|error):\s+(.*)$)");
 
 class Format : public testing::TestWithParam<FormatCase> {};
 
@@ -70,6 +78,9 @@ TEST_P(Format, PrintsOneFindingALine) {
   ASSERT_EQ(lines.size(), c.lines.size()) << output.out;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     EXPECT_TRUE(std::regex_match(lines[i], std::regex(c.lines[i]))) << lines[i];
+    if (std::string(c.what).starts_with("gcc")) {
+      EXPECT_TRUE(std::regex_match(lines[i], kGccMatcher)) << lines[i];
+    }
   }
 }
 
@@ -173,7 +184,7 @@ TEST(Escapes, KeepEachReaderRight) {
   const check::ReportContext context{u"/p", u"", false, false};
   EXPECT_EQ(check::githubReport(
                 context, {check::makeFinding(check::RuleId::RunError, u"a:b,c", u"1%\r\n2:3,4")}),
-            "::error file=a%3Ab%2Cc,title=run-error::1%25%0D%0A2:3,4\n");
+            "::error file=a%3Ab%2Cc,line=1,col=1,title=run-error::1%25%0D%0A2:3,4\n");
 }
 
 struct StatusCase {
@@ -198,7 +209,7 @@ const StatusCase kStatusCases[] = {
     {"an unknown format", {u"--format=xml"}, 2, "unknown format \"xml\""},
     {"launcher without a name", {u"--launcher="}, 2, "--launcher needs a name"},
     {"format without a value", {u"--format"}, 2, "--format needs a value"},
-    {"two folders", {u"one"}, 2, "only one FOLDER"},
+    {"a second folder that does not exist", {u"one"}, 2, "the folder one does not exist"},
     {"all with a launcher",
      {u"--all", u"--launcher=TRKVa_b_TR0107_x.exe"},
      2,
@@ -220,6 +231,24 @@ TEST_P(Status, FollowsTheRules) {
 
 INSTANTIATE_TEST_SUITE_P(Arguments, Status, testing::ValuesIn(kStatusCases),
                          testing_support::ByWhat());
+
+// The formats offered are the table's: each named in --help and in the error
+// for an unknown one, each taken by --format.
+TEST(OutputFormats, AreTheTablesOwn) {
+  const Mistakes mistakes;
+  const std::string help = runCheck({u"--help"}).out;
+  const std::string unknown = runCheck({u"--format=xml"}).err;
+  for (const check::OutputFormat& format : check::outputFormats()) {
+    const std::string name = format.name;
+    EXPECT_NE(help.find("  " + name + " "), std::string::npos) << name;
+    EXPECT_NE(unknown.find(name), std::string::npos) << name;
+    const CheckOutput output =
+        runCheck({u"--format=" + wide(name), u"--launcher=TRKVa_b_TR0107_x.exe",
+                  mistakes.package.u16string()});
+    EXPECT_EQ(output.status, 0) << name << output.err;
+    EXPECT_NE(output.out, "") << name;
+  }
+}
 
 // A folder that cannot be checked says why, with exit status 2.
 TEST(Folder, SaysWhyItCannotBeChecked) {
