@@ -346,10 +346,10 @@ const ConfigValue* valueOf(const ConfigEntry& entry, const std::u16string& name)
   return nullptr;
 }
 
-std::u16string closestName(const std::u16string& name, const std::vector<std::u16string>& known,
-                           std::size_t maxEdits) {
+std::u16string closestName(const std::u16string& name, const std::vector<std::u16string>& known) {
+  constexpr std::size_t kMostEdits = 2;
   std::u16string closest;
-  std::size_t fewest = maxEdits + 1;
+  std::size_t fewest = kMostEdits + 1;
   for (const std::u16string& candidate : known) {
     const std::size_t edits = editDistance(name, candidate);
     if (edits < fewest || (edits == fewest && !closest.empty() && candidate < closest)) {

@@ -7,7 +7,6 @@
 
 #include "check/finding.h"
 #include "check/line_report.h"
-#include "check/output_format.h"
 #include "check_support.h"
 #include "package_folder.h"
 #include "row_names.h"
@@ -54,14 +53,7 @@ const FormatCase kFormatCases[] = {
     {"gcc for one package",
      {u"--launcher=TRKVa_b_TR0107_x.exe", u"--format=gcc"},
      {R"(.*config\.xml:6:5: warning: .* \[wrapped-value\])"}},
-    {"gcc for no launcher",
-     {u"--format=gcc"},
-     {R"(.*[/\\]Пакет:1:1: error: no launcher above the run: .* \[no-launcher\])"}},
 };
-
-// What VS Code's $gcc problem matcher takes for a line: one it does not match
-// never reaches the editor.
-const std::regex kGccMatcher(R"(^(.*?):(\d+):(\d*):?\s+(?:fatal\s+)?(warning|error):\s+(.*)$)");
 
 class Format : public testing::TestWithParam<FormatCase> {};
 
@@ -78,9 +70,6 @@ TEST_P(Format, PrintsOneFindingALine) {
   ASSERT_EQ(lines.size(), c.lines.size()) << output.out;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     EXPECT_TRUE(std::regex_match(lines[i], std::regex(c.lines[i]))) << lines[i];
-    if (std::string(c.what).starts_with("gcc")) {
-      EXPECT_TRUE(std::regex_match(lines[i], kGccMatcher)) << lines[i];
-    }
   }
 }
 
@@ -231,36 +220,6 @@ TEST_P(Status, FollowsTheRules) {
 
 INSTANTIATE_TEST_SUITE_P(Arguments, Status, testing::ValuesIn(kStatusCases),
                          testing_support::ByWhat());
-
-// The formats offered are the table's: each named in --help and in the error
-// for an unknown one, each taken by --format.
-TEST(OutputFormats, AreTheTablesOwn) {
-  const Mistakes mistakes;
-  const std::string help = runCheck({u"--help"}).out;
-  const std::string unknown = runCheck({u"--format=xml"}).err;
-  for (const check::OutputFormat& format : check::outputFormats()) {
-    const std::string name = format.name;
-    EXPECT_NE(help.find("  " + name + " "), std::string::npos) << name;
-    EXPECT_NE(unknown.find(name), std::string::npos) << name;
-    const CheckOutput output =
-        runCheck({u"--format=" + wide(name), u"--launcher=TRKVa_b_TR0107_x.exe",
-                  mistakes.package.u16string()});
-    EXPECT_EQ(output.status, 0) << name << output.err;
-    EXPECT_NE(output.out, "") << name;
-  }
-}
-
-// A folder that cannot be checked says why, with exit status 2.
-TEST(Folder, SaysWhyItCannotBeChecked) {
-  TempDir dir;
-  testing_support::writeFile(dir / "file", "");
-  for (const auto& [name, why] :
-       {std::pair{"missing", "does not exist"}, {"file", "is not a folder"}}) {
-    const CheckOutput output = runCheck({u"--all", (dir / name).u16string()});
-    EXPECT_EQ(output.status, 2);
-    EXPECT_NE(output.err.find(why), std::string::npos) << output.err;
-  }
-}
 
 // Every rule stands at its id's place, and docs/rules.md explains each under
 // its name and severity.
