@@ -80,7 +80,7 @@ std::vector<Finding> leftoverFindings() {
 
 CheckedRun checkRun(const StartedBy& start, ConfigView& config, DiskFiles& disk) {
   CheckedRun run;
-  run.folder.disk = &disk;
+  DryRunFolder folder{&disk, {}};
   const SettingsLookup settings = [&config](PackageSettings& record, const std::u16string& code) {
     loadConfigView(config);
     SettingsLoad load = config.load;
@@ -91,12 +91,11 @@ CheckedRun checkRun(const StartedBy& start, ConfigView& config, DiskFiles& disk)
     }
     return load;
   };
-  const RunEnvironment environment{start.selfId, start.processes, settings,
-                                   dryRunFiles(run.folder)};
+  const RunEnvironment environment{start.selfId, start.processes, settings, dryRunFiles(folder)};
   run.trace = traceCustomization(environment);
-  run.findings = runFindings(run.trace, run.folder, config.outline);
+  run.findings = runFindings(run.trace, folder, config.outline);
   run.complete = run.findings.empty();
-  run.changes = changesOf(run.folder);
+  run.changes = changesOf(folder);
   return run;
 }
 

@@ -50,7 +50,6 @@ struct FileChange {
 
 struct CheckedRun {
   RunTrace trace;
-  DryRunFolder folder;
   std::vector<Finding> findings;  // why the run falls short of customising the package
   std::vector<FileChange> changes;
   bool complete = false;  // the package is customised completely
@@ -61,7 +60,8 @@ struct CheckedRun {
 std::vector<Finding> leftoverFindings();
 
 // Runs the customisation in the current directory with the processes given,
-// settings from `config` and files read through `disk`, writing nothing.
+// settings from `config` and files read through `disk`, writing nothing. The
+// run keeps no reference to `disk` or `config`.
 CheckedRun checkRun(const StartedBy& start, ConfigView& config, DiskFiles& disk);
 
 }  // namespace check

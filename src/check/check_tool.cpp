@@ -1,15 +1,12 @@
 #include "check/check_tool.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 
-#include "check/audit.h"
-#include "check/json_report.h"
-#include "check/line_report.h"
 #include "check/options.h"
-#include "check/package_check.h"
-#include "check/sarif_report.h"
-#include "check/text_report.h"
+#include "check/output_format.h"
+#include "platform/codepage.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/startup.h"
@@ -48,51 +45,54 @@ std::string enterFolder(const std::u16string& folder) {
   return {};
 }
 
+// The folder that `arg` names: itself, or the folder of the config.xml it
+// names, as hooks and editors pass a file; nullopt for the current directory.
+std::optional<std::u16string> folderOf(const std::u16string& arg) {
+  const fs::path path(arg);
+  std::u16string name = path.filename().u16string();
+  for (char16_t& unit : name) {
+    if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit - u'A' + u'a');
+  }
+  std::error_code error;
+  if (name != kConfigFile || fs::is_directory(path, error)) return arg;
+  const std::u16string parent = path.parent_path().u16string();
+  if (parent.empty()) return std::nullopt;
+  return parent;
+}
+
 int exitStatus(const std::vector<Finding>& findings, bool strict) {
   const bool fails = countErrors(findings) > 0 || (strict && !findings.empty());
   return fails ? kErrors : kNoErrors;
 }
 
-std::string findingsReport(Format format, const ReportContext& context,
-                           const std::vector<Finding>& findings) {
-  switch (format) {
-    case Format::Gcc:
-      return gccReport(context, findings);
-    case Format::Github:
-      return githubReport(context, findings);
-    default:
-      return sarifReport(context, findings);
+// Checks the folder `given` (nullopt: the current directory) into `report`
+// in `format`; returns the folder's exit status. The current directory is
+// the same afterwards.
+int checkFolder(const Options& options, const OutputFormat& format,
+                const std::optional<std::u16string>& given, FolderReport& report,
+                std::string& err) {
+  const DirectoryRestorer restorer;
+  const std::optional<std::u16string> folder = given ? folderOf(*given) : std::nullopt;
+  report.given = given;
+  report.context = {{}, folder.value_or(u""), options.diff, options.onlyFailures};
+  if (folder) {
+    report.error = enterFolder(*folder);
+    if (!report.error.empty()) {
+      std::error_code ignored;
+      report.context.folder = fs::absolute(fs::path(*folder), ignored).u16string();
+      err += "pkgcustomize-check: " + report.error + "\n";
+      return kUsageError;
+    }
   }
-}
-
-int checkOnePackage(const Options& options, const ReportContext& context, std::string& out) {
+  report.context.folder = platform::currentDirectory().value_or(u".");
+  if (options.all) {
+    const Audit audit = auditPackages();
+    format.audit(audit, report);
+    return exitStatus(audit.findings, options.strict);
+  }
   const PackageCheck check = checkPackage(options.launcher);
-  switch (options.format) {
-    case Format::Text:
-      out += textReport(context, check);
-      break;
-    case Format::Json:
-      out += jsonReport(context, check);
-      break;
-    default:
-      out += findingsReport(options.format, context, check.findings);
-  }
+  format.package(check, report);
   return exitStatus(check.findings, options.strict);
-}
-
-int checkAllPackages(const Options& options, const ReportContext& context, std::string& out) {
-  const Audit audit = auditPackages();
-  switch (options.format) {
-    case Format::Text:
-      out += auditTextReport(context, audit);
-      break;
-    case Format::Json:
-      out += auditJsonReport(context, audit);
-      break;
-    default:
-      out += findingsReport(options.format, context, audit.findings);
-  }
-  return exitStatus(audit.findings, options.strict);
 }
 
 }  // namespace
@@ -105,24 +105,26 @@ int runCheckTool(const std::vector<std::u16string>& args, std::string& out, std:
     return kUsageError;
   }
   if (options.help) {
-    out += std::string(kUsage) + "\n" + kHelp;
+    out += std::string(kUsage) + "\n" + helpText();
     return kNoErrors;
   }
   if (options.version) {
     out += "pkgcustomize-check " PKGCUSTOMIZE_VERSION "\n";
     return kNoErrors;
   }
-  const DirectoryRestorer restorer;
-  if (options.folder) {
-    if (const std::string why = enterFolder(*options.folder); !why.empty()) {
-      err += "pkgcustomize-check: " + why + "\n";
-      return kUsageError;
-    }
+  const OutputFormat& format = *findOutputFormat(platform::fromUtf8(options.format));
+  std::vector<FolderReport> reports;
+  int status = kNoErrors;
+  if (options.folders.empty()) {
+    status = checkFolder(options, format, std::nullopt, reports.emplace_back(), err);
   }
-  const ReportContext context{platform::currentDirectory().value_or(u"."),
-                              options.folder.value_or(u""), options.diff, options.onlyFailures};
-  return options.all ? checkAllPackages(options, context, out)
-                     : checkOnePackage(options, context, out);
+  for (const std::u16string& given : options.folders) {
+    status = std::max(status, checkFolder(options, format, given, reports.emplace_back(), err));
+  }
+  // A single folder that cannot be checked has no report, as a usage error has none.
+  if (reports.size() == 1 && !reports.front().error.empty()) return status;
+  out += format.printed(reports);
+  return status;
 }
 
 int checkToolMain(const std::vector<std::u16string>& args) {

@@ -26,6 +26,10 @@ char16_t lower(char16_t unit) {
   return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
 }
 
+bool sameName(const std::u16string& a, const std::u16string& b) {
+  return std::ranges::equal(a, b, [](char16_t x, char16_t y) { return lower(x) == lower(y); });
+}
+
 // Edits (insertions, deletions, substitutions) that turn `a` into `b`,
 // letter case aside.
 std::size_t editDistance(const std::u16string& a, const std::u16string& b) {
@@ -44,13 +48,10 @@ std::size_t editDistance(const std::u16string& a, const std::u16string& b) {
   return row[b.size()];
 }
 
-// A known name within two edits of `name`; empty when none is.
+// The known name closest to `name`, within two edits; empty when none is.
 template <class Names>
 std::u16string nearName(const std::u16string& name, const Names& known) {
-  for (const std::u16string& candidate : known) {
-    if (editDistance(name, candidate) <= 2) return candidate;
-  }
-  return {};
+  return closestName(name, std::vector<std::u16string>(std::begin(known), std::end(known)));
 }
 
 std::u16string tag(const std::u16string& name) {
@@ -259,10 +260,8 @@ void lintEntry(Lint& lint, const platform::XmlNode& node,
 void lintEncoding(Lint& lint) {
   const auto encoding = platform::declaredEncoding(lint.document);
   if (!encoding) return;
-  std::u16string name;
-  for (const char16_t unit : *encoding) name += lower(unit);
   for (const char16_t* usual : {u"utf-8", u"utf-16", u"iso-8859-1", u"windows-1252"}) {
-    if (name == usual) return;
+    if (sameName(*encoding, usual)) return;
   }
   lint.add(RuleId::UnusualEncoding, {1, 1},
            u"config.xml declares the encoding " + quoted(*encoding) +
@@ -287,22 +286,6 @@ Position firstNonUtf8(std::string_view bytes) {
     }
   }
   return {};
-}
-
-// The encoding the XML declaration at the start of `bytes` names, lower-cased;
-// empty when there is none.
-std::string declaredIn(std::string_view bytes) {
-  if (!bytes.starts_with("<?xml")) return {};
-  const std::string_view declaration = bytes.substr(0, bytes.find("?>"));
-  const auto at = declaration.find("encoding");
-  if (at == std::string_view::npos) return {};
-  const auto open = declaration.find_first_of("\"'", at);
-  const auto close =
-      open == std::string_view::npos ? open : declaration.find(declaration[open], open + 1);
-  if (close == std::string_view::npos) return {};
-  std::string name(declaration.substr(open + 1, close - open - 1));
-  for (char& c : name) c = static_cast<char>(lower(static_cast<char16_t>(c)));
-  return name;
 }
 
 bool byPosition(const Finding& a, const Finding& b) {
@@ -363,10 +346,24 @@ const ConfigValue* valueOf(const ConfigEntry& entry, const std::u16string& name)
   return nullptr;
 }
 
+std::u16string closestName(const std::u16string& name, const std::vector<std::u16string>& known) {
+  constexpr std::size_t kMostEdits = 2;
+  std::u16string closest;
+  std::size_t fewest = kMostEdits + 1;
+  for (const std::u16string& candidate : known) {
+    const std::size_t edits = editDistance(name, candidate);
+    if (edits < fewest || (edits == fewest && !closest.empty() && candidate < closest)) {
+      closest = candidate;
+      fewest = edits;
+    }
+  }
+  return closest;
+}
+
 std::vector<Finding> encodingHint(std::string_view bytes) {
   if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) return {};
-  const std::string declared = declaredIn(bytes);
-  if (!declared.empty() && declared != "utf-8" && declared != "utf8") return {};
+  const auto declared = platform::declaredEncodingOf(bytes);
+  if (declared && !sameName(*declared, u"utf-8") && !sameName(*declared, u"utf8")) return {};
   const Position at = firstNonUtf8(bytes);
   if (at.line == 0) return {};
   Finding hint = makeFinding(RuleId::EncodingMismatch, kConfigFile,

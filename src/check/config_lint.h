@@ -45,6 +45,11 @@ const ConfigEntry* entryFor(const ConfigOutline& outline, const std::u16string& 
 // The first value element `name` of `entry`; null when none.
 const ConfigValue* valueOf(const ConfigEntry& entry, const std::u16string& name);
 
+// The known name closest to `name` (fewest edits, letter case aside), when
+// it is within two edits; of several as close, the first in code-unit order.
+// Empty when none is that close. What "did you mean" names.
+std::u16string closestName(const std::u16string& name, const std::vector<std::u16string>& known);
+
 // A finding when `bytes`, which do not load, look like windows-1252 text in a
 // file read as UTF-8; none otherwise.
 std::vector<Finding> encodingHint(std::string_view bytes);

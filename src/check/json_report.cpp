@@ -1,6 +1,7 @@
 #include "check/json_report.h"
 
 #include <iterator>
+#include <map>
 
 #include "check/verdict.h"
 
@@ -45,11 +46,16 @@ const char* outcomeName(PatchOutcome outcome) {
   return names[static_cast<int>(outcome)];
 }
 
-json head(const ReportContext& context, const char* mode) {
+json head(const char* mode) {
   return {{"schemaVersion", kJsonSchemaVersion},
           {"tool", {{"name", "pkgcustomize-check"}, {"version", PKGCUSTOMIZE_VERSION}}},
-          {"mode", mode},
-          {"folder", utf8(context.folder)}};
+          {"mode", mode}};
+}
+
+json head(const ReportContext& context, const char* mode) {
+  json out = head(mode);
+  out["folder"] = utf8(context.folder);
+  return out;
 }
 
 json summary(const std::vector<Finding>& findings) {
@@ -125,7 +131,7 @@ std::string dumped(const json& value) {
   return value.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
-std::string jsonReport(const ReportContext& context, const PackageCheck& check) {
+json jsonReport(const ReportContext& context, const PackageCheck& check) {
   const RunTrace& trace = check.run.trace;
   const Customization& done = trace.customization;
   const bool copyTried = !done.variantName.empty();
@@ -145,10 +151,10 @@ std::string jsonReport(const ReportContext& context, const PackageCheck& check) 
   out["complete"] = check.run.complete;
   out["cause"] = check.run.complete ? json() : json(utf8(check.run.findings.front().message));
   out["summary"] = summary(check.findings);
-  return dumped(out);
+  return out;
 }
 
-std::string auditJsonReport(const ReportContext& context, const Audit& audit) {
+json auditJsonReport(const ReportContext& context, const Audit& audit) {
   json rows = json::array();
   for (const AuditRow& row : audit.rows) {
     if (context.onlyFailures && row.complete) continue;
@@ -176,6 +182,38 @@ std::string auditJsonReport(const ReportContext& context, const Audit& audit) {
   counts["complete"] = audit.completePackages;
   counts["incomplete"] = audit.packages - audit.completePackages;
   out["summary"] = counts;
+  return out;
+}
+
+std::string jsonFolders(const std::vector<FolderReport>& reports) {
+  if (reports.size() == 1) return dumped(reports.front().document);
+  json folders = json::array();
+  std::size_t errors = 0;
+  std::size_t warnings = 0;
+  std::size_t notChecked = 0;
+  std::map<std::string, std::size_t> byRule;
+  for (const FolderReport& report : reports) {
+    folders.push_back({{"given", report.given ? text(*report.given) : json()},
+                       {"error", report.error.empty() ? json() : json(report.error)},
+                       {"report", report.error.empty() ? report.document : json()}});
+    if (!report.error.empty()) {
+      ++notChecked;
+      continue;
+    }
+    const json& counts = report.document.at("summary");
+    errors += counts.at("errors").get<std::size_t>();
+    warnings += counts.at("warnings").get<std::size_t>();
+    for (const auto& [name, count] : counts.at("byRule").items()) {
+      byRule[name] += count.get<std::size_t>();
+    }
+  }
+  json out = head("folders");
+  out["folders"] = folders;
+  out["summary"] = {{"errors", errors},
+                    {"warnings", warnings},
+                    {"byRule", byRule},
+                    {"folders", reports.size()},
+                    {"notChecked", notChecked}};
   return dumped(out);
 }
 

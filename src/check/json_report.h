@@ -18,10 +18,14 @@ inline constexpr int kJsonSchemaVersion = 1;
 nlohmann::ordered_json findingJson(const Finding& finding);
 
 // The check of one package.
-std::string jsonReport(const ReportContext& context, const PackageCheck& check);
+nlohmann::ordered_json jsonReport(const ReportContext& context, const PackageCheck& check);
 
 // The audit of every package.
-std::string auditJsonReport(const ReportContext& context, const Audit& audit);
+nlohmann::ordered_json auditJsonReport(const ReportContext& context, const Audit& audit);
+
+// What is printed for the folders given: a single folder's report as it is;
+// for several, one document with an entry per folder, "mode": "folders".
+std::string jsonFolders(const std::vector<FolderReport>& reports);
 
 // A JSON value as text, indented; text that is not UTF-8 is replaced.
 std::string dumped(const nlohmann::ordered_json& value);

@@ -26,20 +26,35 @@ std::string escaped(const std::string& text, bool property) {
   return out;
 }
 
+// The finding where an editor can show it: at line 1, column 1 when it is
+// about a file, or the package folder, as a whole.
+Finding placed(Finding finding) {
+  if (finding.position.line <= 0) finding.position = {1, 1};
+  return finding;
+}
+
 }  // namespace
+
+std::string gccLine(const std::string& where, const Finding& finding) {
+  return where + ": " + severityName(severityOf(finding)) + ": " + utf8(finding.message) + " [" +
+         rule(finding.rule).name + "]\n";
+}
 
 std::string gccReport(const ReportContext& context, const std::vector<Finding>& findings) {
   std::string out;
   for (const Finding& f : findings) {
-    out += location(context, f) + ": " + severityName(severityOf(f)) + ": " + utf8(f.message) +
-           " [" + rule(f.rule).name + "]\n";
+    const Finding at = placed(f);
+    std::string where = location(context, at);
+    if (f.file.empty()) where += ":1:1";
+    out += gccLine(where, at);
   }
   return out;
 }
 
 std::string githubReport(const ReportContext& context, const std::vector<Finding>& findings) {
   std::string out;
-  for (const Finding& f : findings) {
+  for (const Finding& found : findings) {
+    const Finding f = found.file.empty() ? found : placed(found);
     std::string properties;
     if (!f.file.empty()) properties += "file=" + escaped(shownFile(context, f.file), true) + ",";
     if (f.position.line > 0) properties += "line=" + std::to_string(f.position.line) + ",";
@@ -47,6 +62,12 @@ std::string githubReport(const ReportContext& context, const std::vector<Finding
     out += std::string("::") + severityName(severityOf(f)) + " " + properties +
            "title=" + rule(f.rule).name + "::" + escaped(utf8(f.message), false) + "\n";
   }
+  return out;
+}
+
+std::string joinedLines(const std::vector<FolderReport>& reports) {
+  std::string out;
+  for (const FolderReport& report : reports) out += report.text;
   return out;
 }
 

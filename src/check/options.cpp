@@ -2,20 +2,25 @@
 
 #include <utility>
 
+#include "check/output_format.h"
 #include "platform/codepage.h"
 
 namespace check {
 
 const char kUsage[] =
-    "usage: pkgcustomize-check [--launcher NAME] [OPTIONS] [FOLDER]\n"
-    "       pkgcustomize-check --all [OPTIONS] [FOLDER]\n";
+    "usage: pkgcustomize-check [--launcher NAME] [OPTIONS] [FOLDER...]\n"
+    "       pkgcustomize-check --all [OPTIONS] [FOLDER...]\n";
 
-const char kHelp[] =
+namespace {
+
+const char kHelpBeforeFormats[] =
     "Shows what pkgcustomize would do in a package folder, and what keeps it from\n"
     "customising the package as meant, by running the customisation itself on a\n"
     "view of the folder that keeps every write in memory. Writes no file.\n"
     "\n"
-    "  FOLDER            the package folder (default: the current directory)\n"
+    "  FOLDER...         the package folders, each checked in turn (default: the\n"
+    "                    current directory); a path to a config.xml stands for\n"
+    "                    its folder\n"
     "  --launcher NAME   the launcher's file name, e.g. TRKVpack_v2_TR0107_x.exe\n"
     "                    (default: found among this program's parent processes)\n"
     "  --all             check every package of config.xml, for both kinds of\n"
@@ -24,9 +29,9 @@ const char kHelp[] =
     "                    whole file shows\n"
     "  --diff            show each live file's new text as a unified diff; with\n"
     "                    --all for the first package of each distinct outcome\n"
-    "  --format FORMAT   text (default), json, gcc (FILE:LINE:COLUMN: lines for\n"
-    "                    editors), sarif (SARIF 2.1.0) or github (GitHub Actions\n"
-    "                    annotations); --json is --format json\n"
+    "  --format FORMAT   the report's format (--json is --format json):\n";
+
+const char kHelpAfterFormats[] =
     "  --only-failures   with --all, print only the rows that are not complete\n"
     "  --strict          exit 1 on a warning too\n"
     "  --help            show this help (on Windows also /?)\n"
@@ -34,17 +39,21 @@ const char kHelp[] =
     "\n"
     "Exit status: 0 when nothing keeps the package from being customised as\n"
     "written (warnings are printed all the same), 1 on an error (with --strict on\n"
-    "a warning too), 2 on a usage error or when the folder cannot be read.\n"
+    "a warning too), 2 on a usage error or when a folder cannot be read; with\n"
+    "several folders the worst of them.\n"
     "\n"
     "The rules, with an example and the fix for each: docs/rules.md. The JSON\n"
     "report: docs/json.md.\n";
 
-namespace {
-
-const std::pair<const char16_t*, Format> kFormats[] = {
-    {u"text", Format::Text},   {u"json", Format::Json},     {u"gcc", Format::Gcc},
-    {u"sarif", Format::Sarif}, {u"github", Format::Github},
-};
+// "a, b or c".
+std::string formatNames() {
+  std::string names;
+  const std::vector<OutputFormat>& formats = outputFormats();
+  for (std::size_t i = 0; i < formats.size(); ++i) {
+    names += (i == 0 ? "" : i + 1 == formats.size() ? " or " : ", ") + std::string(formats[i].name);
+  }
+  return names;
+}
 
 // The value of an option given as "--name VALUE" or "--name=VALUE"; nullopt
 // when `args[i]` is not that option. Advances `i` past a separate value.
@@ -75,18 +84,17 @@ bool applyFlag(const std::u16string& arg, Options& o) {
     }
   }
   if (arg != u"--json") return false;
-  o.format = Format::Json;
+  o.format = "json";
   return true;
 }
 
 std::string applyFormat(const std::u16string& name, Options& o) {
-  for (const auto& [known, format] : kFormats) {
-    if (name == known) {
-      o.format = format;
-      return {};
-    }
+  const OutputFormat* format = findOutputFormat(name);
+  if (format == nullptr) {
+    return "unknown format \"" + platform::toUtf8(name) + "\" (" + formatNames() + ")";
   }
-  return "unknown format \"" + platform::toUtf8(name) + "\" (text, json, gcc, sarif or github)";
+  o.format = format->name;
+  return {};
 }
 
 // Applies the argument at `i`; a usage error, or empty.
@@ -104,12 +112,21 @@ std::string applyArgument(const std::vector<std::u16string>& args, std::size_t& 
   if (args[i].starts_with(u"-") && args[i] != u"-") {
     return "unknown option " + platform::toUtf8(args[i]);
   }
-  if (o.folder) return "only one FOLDER may be given";
-  o.folder = args[i];
+  o.folders.push_back(args[i]);
   return {};
 }
 
 }  // namespace
+
+std::string helpText() {
+  std::string text = kHelpBeforeFormats;
+  for (const OutputFormat& format : outputFormats()) {
+    std::string name = format.name;
+    name.resize(9, ' ');
+    text += "                      " + name + format.help + "\n";
+  }
+  return text + kHelpAfterFormats;
+}
 
 ParsedOptions parseOptions(const std::vector<std::u16string>& args) {
   ParsedOptions parsed;

@@ -7,16 +7,14 @@
 
 namespace check {
 
-enum class Format { Text, Json, Gcc, Sarif, Github };
-
 struct Options {
   std::optional<std::u16string> launcher;  // --launcher: the launcher's file name or path
-  std::optional<std::u16string> folder;
+  std::vector<std::u16string> folders;     // none: the current directory
   bool all = false;
   bool diff = false;
   bool strict = false;
   bool onlyFailures = false;
-  Format format = Format::Text;
+  std::string format = "text";  // the name of one of outputFormats()
   bool help = false;
   bool version = false;
 };
@@ -30,8 +28,8 @@ struct ParsedOptions {
 
 ParsedOptions parseOptions(const std::vector<std::u16string>& args);
 
-// What --help prints.
+// What a usage error and --help print.
 extern const char kUsage[];
-extern const char kHelp[];
+std::string helpText();
 
 }  // namespace check

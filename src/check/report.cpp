@@ -31,8 +31,12 @@ std::string shownFile(const ReportContext& context, const std::u16string& file) 
   return utf8(path + file);
 }
 
+std::string shownFolder(const ReportContext& context) {
+  return context.folderShown.empty() ? "." : utf8(context.folderShown);
+}
+
 std::string location(const ReportContext& context, const Finding& finding) {
-  if (finding.file.empty()) return context.folderShown.empty() ? "." : utf8(context.folderShown);
+  if (finding.file.empty()) return shownFolder(context);
   std::string text = shownFile(context, finding.file);
   if (finding.position.line > 0) {
     text += ":" + std::to_string(finding.position.line);

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "check/check_run.h"
 #include "check/finding.h"
@@ -18,6 +21,17 @@ struct ReportContext {
   bool onlyFailures = false;
 };
 
+// One folder of the command line as a format reports it: a format of lines
+// gives text, a format of one document a JSON value, and the format then
+// puts the folders' reports together into what is printed.
+struct FolderReport {
+  std::optional<std::u16string> given;  // as given on the command line; nullopt: none was
+  ReportContext context;
+  std::string error;                // why the folder cannot be checked; empty when it was
+  std::string text;                 // text, gcc, github
+  nlohmann::ordered_json document;  // json: the report; sarif: the run
+};
+
 // Wide text as UTF-8, the encoding of every report.
 std::string utf8(const std::u16string& text);
 
@@ -26,6 +40,9 @@ std::string utf8FromNarrow(const std::string& text);
 
 // The file a finding is about, as a path from where the tool was started.
 std::string shownFile(const ReportContext& context, const std::u16string& file);
+
+// The package folder as given, or "." for the current directory.
+std::string shownFolder(const ReportContext& context);
 
 // "FILE:LINE:COLUMN", or as much of it as is known.
 std::string location(const ReportContext& context, const Finding& finding);

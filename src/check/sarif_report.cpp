@@ -88,19 +88,35 @@ json result(const Finding& f) {
 
 }  // namespace
 
-std::string sarifReport(const ReportContext& context, const std::vector<Finding>& findings) {
+json sarifRun(const ReportContext& context, const std::vector<Finding>& findings) {
   json results = json::array();
   for (const Finding& f : findings) results.push_back(result(f));
-  const json run = {
+  return {
       {"tool",
        {{"driver",
          {{"name", "pkgcustomize-check"}, {"version", PKGCUSTOMIZE_VERSION}, {"rules", rules()}}}}},
       {"originalUriBaseIds", {{kBase, {{"uri", folderUri(context.folder)}}}}},
       {"columnKind", "utf16CodeUnits"},
       {"results", results}};
+}
+
+std::string sarifFolders(const std::vector<FolderReport>& reports) {
+  json runs = json::array();
+  for (const FolderReport& report : reports) {
+    if (report.error.empty()) {
+      runs.push_back(report.document);
+      continue;
+    }
+    json run = sarifRun(report.context, {});
+    run["invocations"] =
+        json::array({{{"executionSuccessful", false},
+                      {"toolExecutionNotifications",
+                       json::array({{{"level", "error"}, {"message", message(report.error)}}})}}});
+    runs.push_back(run);
+  }
   return dumped({{"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
                  {"version", "2.1.0"},
-                 {"runs", json::array({run})}});
+                 {"runs", runs}});
 }
 
 }  // namespace check

@@ -4,13 +4,20 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "check/finding.h"
 #include "check/report.h"
 
 namespace check {
 
-// One run of the tool: every rule, and a result per finding with its place
-// in the package folder.
-std::string sarifReport(const ReportContext& context, const std::vector<Finding>& findings);
+// One run of the tool over one package folder: every rule, and a result per
+// finding with its place in the folder.
+nlohmann::ordered_json sarifRun(const ReportContext& context, const std::vector<Finding>& findings);
+
+// What is printed for the folders given: one SARIF log with a run per folder,
+// in their order. The run of a folder that could not be checked has no
+// result and an invocation that failed, saying why.
+std::string sarifFolders(const std::vector<FolderReport>& reports);
 
 }  // namespace check

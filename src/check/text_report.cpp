@@ -102,7 +102,7 @@ void findingLines(std::string& out, const ReportContext& context,
       f.message += u" (breaks " + number(static_cast<long>(f.packages)) +
                    (f.packages == 1 ? u" package)" : u" packages)");
     }
-    out += "  " + gccReport(context, {f});
+    out += "  " + gccLine(location(context, f), f);
   }
 }
 
@@ -186,6 +186,18 @@ std::string auditTextReport(const ReportContext& context, const Audit& audit) {
     out += "\n# " + utf8(row.code) + ", " + kindName(row.cmdVariant) + " kind (" +
            utf8(row.launcherName) + "), the first package of its outcome\n";
     for (const FileChange& change : row.changes) out += changeDiff(change);
+  }
+  return out;
+}
+
+std::string joinedText(const std::vector<FolderReport>& reports) {
+  if (reports.size() == 1) return reports.front().text;
+  std::string out;
+  for (const FolderReport& report : reports) {
+    if (!report.error.empty()) continue;
+    if (!out.empty()) out += "\n";
+    line(out, "folder", shownFolder(report.context));
+    out += report.text;
   }
   return out;
 }

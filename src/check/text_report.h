@@ -18,4 +18,9 @@ std::string textReport(const ReportContext& context, const PackageCheck& check);
 // with withDiff followed by the diffs of the first package of each outcome.
 std::string auditTextReport(const ReportContext& context, const Audit& audit);
 
+// The reports of several folders, each after a line that names its folder;
+// a single folder's report as it is. Folders that could not be checked are
+// left out: the error output names them.
+std::string joinedText(const std::vector<FolderReport>& reports);
+
 }  // namespace check

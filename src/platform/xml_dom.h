@@ -47,6 +47,10 @@ void locateParseError(std::string_view bytes, XmlLoadError& error);
 // The encoding named in the XML declaration, as written; nullopt when none is declared.
 std::optional<std::u16string> declaredEncoding(const XmlDocument& document);
 
+// The same for a document's bytes, loaded or not, read as the load reads the
+// declaration: after a byte-order mark, in UTF-16 when the bytes are.
+std::optional<std::u16string> declaredEncodingOf(std::string_view bytes);
+
 // The document element; null when there is none.
 XmlNode documentElement(const XmlDocument& document);
 

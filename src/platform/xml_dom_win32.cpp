@@ -480,9 +480,7 @@ void locateParseError(std::string_view bytes, XmlLoadError& error) {
 }
 
 std::optional<std::u16string> declaredEncoding(const XmlDocument& document) {
-  const auto declared = declaredEncodingIn(declarationText(document->bytes));
-  if (!declared) return std::nullopt;
-  return declared->name;
+  return declaredEncodingOf(document->bytes);
 }
 
 XmlNode documentElement(const XmlDocument& document) {

@@ -2,6 +2,8 @@
 // shared by both DOMs.
 #include "platform/xml_encoding.h"
 
+#include "platform/xml_dom.h"
+
 #include <algorithm>
 #include <iterator>
 
@@ -232,6 +234,12 @@ const DomEncoding* findDomEncoding(std::u16string_view name) {
   const auto found = std::find_if(std::begin(kDomEncodings), std::end(kDomEncodings),
                                   [&](const DomEncoding& e) { return sameName(name, e.name); });
   return found == std::end(kDomEncodings) ? nullptr : found;
+}
+
+std::optional<std::u16string> declaredEncodingOf(std::string_view bytes) {
+  const std::optional<DeclaredEncoding> declared = declaredEncodingIn(declarationText(bytes));
+  if (!declared) return std::nullopt;
+  return declared->name;
 }
 
 }  // namespace platform

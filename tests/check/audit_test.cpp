@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "check/config_lint.h"
 #include "check_support.h"
 #include "package_folder.h"
 #include "row_names.h"
@@ -28,6 +29,13 @@ std::string entry(const std::string& code, const std::string& values) {
 const std::string kEValues = "<package_type>E</package_type><market_type>fr-fr</market_type>";
 const std::string kOValues =
     "<package_type>O</package_type><quil_bar_pc>1A2B</quil_bar_pc><market_type>de</market_type>";
+
+// Latin-1 text as UTF-16LE bytes, without a byte-order mark.
+std::string utf16le(const std::string& latin1) {
+  std::string bytes;
+  for (const char c : latin1) bytes += {c, '\0'};
+  return bytes;
+}
 
 struct AuditCase {
   const char* what;
@@ -140,6 +148,14 @@ const AuditCase kAuditCases[] = {
      "0 packages: 0 complete, 0 incomplete; 1 error, 1 warning (config-unreadable 1, "
      "encoding-mismatch 1)",
      {"config-unreadable@config.xml:*", "encoding-mismatch@config.xml:3:67"}},
+    {"UTF-16 without a byte-order mark that does not parse",
+     with(kPackage, "config.xml",
+          utf16le("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<config>\n" +
+                  entry("TR01", "<package_type>E</package_type><market_type>d\xE9") +
+                  "</config>\n")),
+     1,
+     "0 packages: 0 complete, 0 incomplete; 1 error, 0 warnings (config-unreadable 1)",
+     {"config-unreadable@config.xml:*"}},
     {"no config.xml",
      without(kPackage, "config.xml"),
      1,
@@ -229,6 +245,34 @@ TEST_P(Suggestion, NamesTheKnownName) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, Suggestion, testing::ValuesIn(kSuggestionCases),
+                         testing_support::ByWhat());
+
+// "Did you mean" names the closest known name, not merely one close enough;
+// of names as close, the same one whatever their order.
+struct ClosestCase {
+  const char* what;
+  std::u16string name;
+  std::vector<std::u16string> known;
+  std::u16string closest;
+};
+
+const ClosestCase kClosestCases[] = {
+    {"the closer of two near", u"colr", {u"colour", u"color"}, u"color"},
+    {"the closer, listed first", u"colr", {u"color", u"colour"}, u"color"},
+    {"a tie, in code-unit order", u"cat", {u"cut", u"bat"}, u"bat"},
+    {"a tie, listed the other way", u"cat", {u"bat", u"cut"}, u"bat"},
+    {"letter case aside", u"MARKET_TYPE", {u"package_type", u"market_type"}, u"market_type"},
+    {"three edits", u"mrket_tp", {u"market_type"}, u""},
+};
+
+class Closest : public testing::TestWithParam<ClosestCase> {};
+
+TEST_P(Closest, IsTheNearestKnownName) {
+  const ClosestCase& c = GetParam();
+  EXPECT_EQ(check::closestName(c.name, c.known), c.closest);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, Closest, testing::ValuesIn(kClosestCases),
                          testing_support::ByWhat());
 
 }  // namespace
