@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "check/audit.h"
+#include "check/fix_run.h"
 #include "check/json_report.h"
 #include "check/line_report.h"
 #include "check/options.h"
@@ -66,7 +67,8 @@ std::string findingsReport(Format format, const ReportContext& context,
 }
 
 int checkOnePackage(const Options& options, const ReportContext& context, std::string& out) {
-  const PackageCheck check = checkPackage(options.launcher);
+  PackageCheck check = checkPackage(options.launcher);
+  attachFixes(check.findings);
   switch (options.format) {
     case Format::Text:
       out += textReport(context, check);
@@ -81,7 +83,8 @@ int checkOnePackage(const Options& options, const ReportContext& context, std::s
 }
 
 int checkAllPackages(const Options& options, const ReportContext& context, std::string& out) {
-  const Audit audit = auditPackages();
+  Audit audit = auditPackages();
+  attachFixes(audit.findings);
   switch (options.format) {
     case Format::Text:
       out += auditTextReport(context, audit);
@@ -121,6 +124,19 @@ int runCheckTool(const std::vector<std::u16string>& args, std::string& out, std:
   }
   const ReportContext context{platform::currentDirectory().value_or(u"."),
                               options.folder.value_or(u""), options.diff, options.onlyFailures};
+  if (options.fix) {
+    const std::vector<Finding> findings =
+        options.all ? auditPackages().findings : checkPackage(options.launcher).findings;
+    const FixOutcome fixed = fixFindings(findings, options.dryRun);
+    if (!fixed.error.empty()) {
+      err += "pkgcustomize-check: " + fixed.error + "\n";
+      return kUsageError;
+    }
+    if (options.dryRun) {
+      out += fixed.diff;
+      return exitStatus(findings, options.strict);
+    }
+  }
   return options.all ? checkAllPackages(options, context, out)
                      : checkOnePackage(options, context, out);
 }

@@ -13,7 +13,8 @@ const char kUsage[] =
 const char kHelp[] =
     "Shows what pkgcustomize would do in a package folder, and what keeps it from\n"
     "customising the package as meant, by running the customisation itself on a\n"
-    "view of the folder that keeps every write in memory. Writes no file.\n"
+    "view of the folder that keeps every write in memory. Writes no file unless\n"
+    "--fix is given.\n"
     "\n"
     "  FOLDER            the package folder (default: the current directory)\n"
     "  --launcher NAME   the launcher's file name, e.g. TRKVpack_v2_TR0107_x.exe\n"
@@ -29,6 +30,11 @@ const char kHelp[] =
     "                    annotations); --json is --format json\n"
     "  --only-failures   with --all, print only the rows that are not complete\n"
     "  --strict          exit 1 on a warning too\n"
+    "  --fix             mend in config.xml what the rules name a certain fix for\n"
+    "                    (docs/rules.md), remove the leftovers of interrupted runs,\n"
+    "                    then check again and report what is left\n"
+    "  --dry-run         with --fix, write nothing: show the change to config.xml\n"
+    "                    as a unified diff\n"
     "  --help            show this help (on Windows also /?)\n"
     "  --version         show the version\n"
     "\n"
@@ -67,6 +73,7 @@ bool applyFlag(const std::u16string& arg, Options& o) {
       {u"--strict", &Options::strict}, {u"--only-failures", &Options::onlyFailures},
       {u"--help", &Options::help},     {u"-h", &Options::help},
       {u"/?", &Options::help},         {u"--version", &Options::version},
+      {u"--fix", &Options::fix},       {u"--dry-run", &Options::dryRun},
   };
   for (const auto& [name, flag] : flags) {
     if (arg == name) {
@@ -123,6 +130,7 @@ ParsedOptions parseOptions(const std::vector<std::u16string>& args) {
   if (parsed.error.empty() && o.onlyFailures && !o.all) {
     parsed.error = "--only-failures needs --all";
   }
+  if (parsed.error.empty() && o.dryRun && !o.fix) parsed.error = "--dry-run needs --fix";
   return parsed;
 }
 

@@ -16,6 +16,8 @@ struct Options {
   bool diff = false;
   bool strict = false;
   bool onlyFailures = false;
+  bool fix = false;     // --fix: mend what is certain, then check again
+  bool dryRun = false;  // --dry-run: with --fix, show the change as a diff and write nothing
   Format format = Format::Text;
   bool help = false;
   bool version = false;
