@@ -26,6 +26,15 @@ std::string escaped(const std::string& text, bool property) {
   return out;
 }
 
+// A fix, as compilers give a fix-it hint: a note at the place of its first
+// edit, after the finding's line.
+std::string fixItNote(const ReportContext& context, const Finding& f) {
+  if (!f.fix) return {};
+  Finding at = f;
+  at.position = f.fix->edits.empty() ? Position{} : f.fix->edits.front().start;
+  return location(context, at) + ": note: fix-it: " + utf8(f.fix->description) + "\n";
+}
+
 }  // namespace
 
 std::string gccReport(const ReportContext& context, const std::vector<Finding>& findings) {
@@ -33,6 +42,7 @@ std::string gccReport(const ReportContext& context, const std::vector<Finding>& 
   for (const Finding& f : findings) {
     out += location(context, f) + ": " + severityName(severityOf(f)) + ": " + utf8(f.message) +
            " [" + rule(f.rule).name + "]\n";
+    out += fixItNote(context, f);
   }
   return out;
 }

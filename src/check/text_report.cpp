@@ -102,7 +102,12 @@ void findingLines(std::string& out, const ReportContext& context,
       f.message += u" (breaks " + number(static_cast<long>(f.packages)) +
                    (f.packages == 1 ? u" package)" : u" packages)");
     }
-    out += "  " + gccReport(context, {f});
+    const std::string lines = gccReport(context, {f});  // with a fix, a note follows
+    for (std::size_t at = 0; at < lines.size();) {
+      const std::size_t end = std::min(lines.find('\n', at), lines.size() - 1) + 1;
+      out += "  " + lines.substr(at, end - at);
+      at = end;
+    }
   }
 }
 
