@@ -379,12 +379,7 @@ void planCode(Planner& planner, Finding* blanks, Finding* invisible, std::size_t
       result += text[i];
     }
   }
-  // The entry's own code is in the set as written.
-  planner.codes.erase(code);
-  if (result.empty() || planner.codes.contains(result)) {
-    planner.codes.insert(code);
-    return;
-  }
+  if (result.empty() || result == code || planner.codes.contains(result)) return;
   planner.codes.insert(result);
   if (blanks != nullptr) {
     Fix fix{u"remove the blanks from the code, which becomes " + quoted(result), {}, false};
