@@ -372,6 +372,7 @@ void planCode(Planner& planner, Finding* blanks, Finding* invisible, std::size_t
       std::any_of(text.begin() + static_cast<std::ptrdiff_t>(first),
                   text.begin() + static_cast<std::ptrdiff_t>(last), isInvisibleCharacter);
   if (invisibleInside) invisible = nullptr;
+  if (blanks == nullptr && invisible == nullptr) return;
   std::u16string result;
   for (std::size_t i = from; i < to; ++i) {
     const bool atEnds = i < first || i >= last;
