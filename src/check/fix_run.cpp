@@ -22,9 +22,7 @@ FixOutcome fixFindings(std::vector<Finding> findings, bool dryRun) {
   const std::string after = before ? applyEdits(*before, findings) : std::string();
   bool leftovers = false;
   for (const Finding& f : findings) {
-    if (!f.fix) continue;
-    ++outcome.fixed;
-    if (f.fix->removeFile) {
+    if (f.fix && f.fix->removeFile) {
       leftovers = true;
       if (dryRun) outcome.diff += "Only in .: " + utf8(f.file) + "\n";
     }

@@ -2,7 +2,6 @@
 // with what they make of it.
 #pragma once
 
-#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,9 +16,8 @@ namespace check {
 std::optional<std::string> attachFixes(std::vector<Finding>& findings);
 
 struct FixOutcome {
-  std::string error;      // why nothing was written; empty when all went well
-  std::string diff;       // with dryRun: the change as a unified diff of config.xml
-  std::size_t fixed = 0;  // how many findings have a fix
+  std::string error;  // why nothing was written; empty when all went well
+  std::string diff;   // with dryRun: the change as a unified diff of config.xml
 };
 
 // Makes the fixes of the findings of a check of the current directory:
