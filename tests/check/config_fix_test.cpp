@@ -6,6 +6,7 @@
 #include <chrono>
 #include <map>
 
+#include "check/config_fix.h"
 #include "check_support.h"
 #include "package_folder.h"
 #include "row_names.h"
@@ -151,6 +152,67 @@ TEST_P(Fix, MendsWhatIsCertainAndNothingElse) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Fix, testing::ValuesIn(kFixCases), testing_support::ByWhat());
+
+struct SourceCase {
+  const char* what;
+  std::string bytes;
+  std::optional<std::u16string> text;  // nullopt: not decoded
+  std::size_t lastOffset;              // of the text's last code unit
+};
+
+const SourceCase kSourceCases[] = {
+    {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF<a>\xC3\xA9</a>", u"<a>\u00E9</a>", 11},
+    {"UTF-16 little-endian with a mark", std::string("\xFF\xFE<\0a\0>\0", 8), u"<a>", 6},
+    {"UTF-16 big-endian with a mark", std::string("\xFE\xFF\0<\0a\0>", 8), u"<a>", 6},
+    {"UTF-16 big-endian without one", std::string("\0<\0?\0x", 6), u"<?x", 4},
+    {"windows-1252", "<?xml version='1.0' encoding='Windows-1252'?>\x80\xA0", std::nullopt, 46},
+    {"a code page whose upper half is not known here",
+     "<?xml version='1.0' encoding='koi8-r'?>\xC1", std::nullopt, 39},
+    {"several bytes a character", "<?xml version='1.0' encoding='shift_jis'?><a/>", std::nullopt,
+     0},
+};
+
+class Source : public testing::TestWithParam<SourceCase> {};
+
+TEST_P(Source, KnowsWhereEachCharacterIs) {
+  const SourceCase& c = GetParam();
+  const auto source = check::decodeSource(c.bytes);
+  if (c.lastOffset == 0) {
+    EXPECT_FALSE(source);
+    return;
+  }
+  ASSERT_TRUE(source);
+  if (c.text) {
+    EXPECT_EQ(source->text, *c.text);
+  }
+  EXPECT_EQ(source->offsets.back(), c.bytes.size());
+  EXPECT_EQ(source->offsets.at(source->offsets.size() - 2), c.lastOffset);
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, Source, testing::ValuesIn(kSourceCases),
+                         testing_support::ByWhat());
+
+TEST(SourceText, DecodesTheUpperHalfAsTheDomDoes) {
+  const std::string declared = "<?xml version='1.0' encoding='";
+  EXPECT_EQ(check::decodeSource(declared + "windows-1252'?>\x80\xA0")->text.substr(45),
+            u"\u20AC\u00A0");
+  EXPECT_EQ(check::decodeSource(declared + "iso-8859-1'?>\x80")->text.substr(43), u"\u0080");
+  EXPECT_EQ(check::decodeSource(declared + "koi8-r'?>\xC1")->text.substr(39), u"\uFFFD");
+}
+
+// A place that is not in the file gets no fix.
+TEST(SourceText, LeavesAFindingElsewhereUnmended) {
+  const std::string config = configOf({entry("TR0107", "<market_type> de-de</market_type>")});
+  for (const check::Position place : {check::Position{0, 0}, check::Position{3, 0},
+                                      check::Position{99, 1}, check::Position{3, 999}}) {
+    std::vector<check::Finding> findings = {
+        check::makeFinding(check::RuleId::BlankInValue, u"config.xml", u"blank")};
+    findings[0].position = place;
+    findings[0].element = u"market_type";
+    check::planFixes(findings, config, {});
+    EXPECT_FALSE(findings[0].fix) << place.line << ":" << place.column;
+  }
+}
 
 // examples/common-mistakes as saved by different editors.
 struct Variant {
