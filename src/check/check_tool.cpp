@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "check/fix_run.h"
 #include "check/options.h"
 #include "check/output_format.h"
 #include "platform/codepage.h"
@@ -85,12 +86,30 @@ int checkFolder(const Options& options, const OutputFormat& format,
     }
   }
   report.context.folder = platform::currentDirectory().value_or(u".");
+  if (options.fix) {
+    const std::vector<Finding> found =
+        options.all ? auditPackages().findings : checkPackage(options.launcher).findings;
+    // With several folders, the diffs name each folder's files.
+    const FixOutcome fixed = fixFindings(found, options.dryRun,
+                                         options.folders.size() > 1 ? folder.value_or(u".") : u"");
+    if (!fixed.error.empty()) {
+      report.error = fixed.error;
+      err += "pkgcustomize-check: " + fixed.error + "\n";
+      return kUsageError;
+    }
+    if (options.dryRun) {
+      report.text = fixed.diff;
+      return exitStatus(found, options.strict);
+    }
+  }
   if (options.all) {
-    const Audit audit = auditPackages();
+    Audit audit = auditPackages();
+    attachFixes(audit.findings);
     format.audit(audit, report);
     return exitStatus(audit.findings, options.strict);
   }
-  const PackageCheck check = checkPackage(options.launcher);
+  PackageCheck check = checkPackage(options.launcher);
+  attachFixes(check.findings);
   format.package(check, report);
   return exitStatus(check.findings, options.strict);
 }
@@ -123,6 +142,11 @@ int runCheckTool(const std::vector<std::u16string>& args, std::string& out, std:
   }
   // A single folder that cannot be checked has no report, as a usage error has none.
   if (reports.size() == 1 && !reports.front().error.empty()) return status;
+  if (options.fix && options.dryRun) {
+    // The diffs alone, whatever the format: what --fix would write.
+    for (const FolderReport& report : reports) out += report.text;
+    return status;
+  }
   out += format.printed(reports);
   return status;
 }

@@ -88,7 +88,7 @@ struct Lint {
   void add(RuleId rule, Position position, std::u16string message, std::u16string code = {},
            std::u16string element = {}, std::optional<std::u16string> value = std::nullopt) {
     outline.findings.push_back({rule, kConfigFile, position, std::move(message), std::move(code),
-                                std::move(element), std::move(value), 0});
+                                std::move(element), std::move(value), 0, std::nullopt});
   }
 };
 

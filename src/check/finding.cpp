@@ -133,7 +133,8 @@ const Rule& rule(RuleId id) {
 }
 
 Finding makeFinding(RuleId rule, std::u16string file, std::u16string message, std::u16string code) {
-  return {rule, std::move(file), {}, std::move(message), std::move(code), {}, std::nullopt, 0};
+  return {rule, std::move(file), {}, std::move(message), std::move(code),
+          {},   std::nullopt,    0,  std::nullopt};
 }
 
 Severity severityOf(const Finding& finding) {

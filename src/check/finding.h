@@ -61,6 +61,23 @@ struct Position {
   long column = 0;
 };
 
+// One replacement in the bytes of a file.
+struct TextEdit {
+  std::size_t offset = 0;  // the first byte replaced
+  std::size_t length = 0;  // how many bytes are replaced; 0 for an insertion
+  std::string bytes;       // what replaces them, in the file's own encoding
+  std::u16string text;     // the same as text
+  Position start;          // where the replaced bytes begin
+  Position end;            // where they end: the place just after them
+};
+
+// How --fix mends a finding: edits of its file, or the file removed.
+struct Fix {
+  std::u16string description;   // what it does, in the words of a message
+  std::vector<TextEdit> edits;  // in file order, none overlapping
+  bool removeFile = false;
+};
+
 struct Finding {
   RuleId rule = RuleId::RunError;
   std::u16string file;  // relative to the package folder
@@ -70,6 +87,7 @@ struct Finding {
   std::u16string element;  // the element it is about; empty when none
   std::optional<std::u16string> value;
   std::size_t packages = 0;  // with --all: how many package runs it breaks, when it is a run's
+  std::optional<Fix> fix;    // how --fix mends it; none when the mend is not certain
 };
 
 // A finding of `rule` about `file` (empty: the run as a whole), at no

@@ -112,6 +112,22 @@ json findingsJson(const std::vector<Finding>& findings) {
   return out;
 }
 
+json fixJson(const std::optional<Fix>& fix) {
+  if (!fix) return json();
+  json edits = json::array();
+  for (const TextEdit& e : fix->edits) {
+    edits.push_back({{"offset", e.offset},
+                     {"length", e.length},
+                     {"text", utf8(e.text)},
+                     {"line", e.start.line},
+                     {"column", e.start.column},
+                     {"endLine", e.end.line},
+                     {"endColumn", e.end.column}});
+  }
+  return {
+      {"description", utf8(fix->description)}, {"removeFile", fix->removeFile}, {"edits", edits}};
+}
+
 }  // namespace
 
 json findingJson(const Finding& f) {
@@ -124,7 +140,8 @@ json findingJson(const Finding& f) {
           {"element", text(f.element)},
           {"value", f.value ? json(utf8(*f.value)) : json()},
           {"message", utf8(f.message)},
-          {"packages", count(static_cast<long>(f.packages))}};
+          {"packages", count(static_cast<long>(f.packages))},
+          {"fix", fixJson(f.fix)}};
 }
 
 std::string dumped(const json& value) {

@@ -40,13 +40,20 @@ std::string gccLine(const std::string& where, const Finding& finding) {
          rule(finding.rule).name + "]\n";
 }
 
+std::string fixItNote(const ReportContext& context, const Finding& finding) {
+  if (!finding.fix) return {};
+  Finding at = finding;
+  at.position = finding.fix->edits.empty() ? Position{1, 1} : finding.fix->edits.front().start;
+  return location(context, at) + ": note: fix-it: " + utf8(finding.fix->description) + "\n";
+}
+
 std::string gccReport(const ReportContext& context, const std::vector<Finding>& findings) {
   std::string out;
   for (const Finding& f : findings) {
     const Finding at = placed(f);
     std::string where = location(context, at);
     if (f.file.empty()) where += ":1:1";
-    out += gccLine(where, at);
+    out += gccLine(where, at) + fixItNote(context, f);
   }
   return out;
 }

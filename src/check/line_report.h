@@ -18,6 +18,10 @@ std::string gccReport(const ReportContext& context, const std::vector<Finding>& 
 // One finding as a gcc line at `where`, a place as location() gives it.
 std::string gccLine(const std::string& where, const Finding& finding);
 
+// A finding's fix, as compilers give a fix-it hint: a note line at the place
+// of its first edit; empty when it has none.
+std::string fixItNote(const ReportContext& context, const Finding& finding);
+
 // GitHub Actions workflow commands: "::error file=F,line=L,col=C,title=RULE::MESSAGE",
 // a finding about a file as a whole at line 1, column 1.
 std::string githubReport(const ReportContext& context, const std::vector<Finding>& findings);

@@ -16,7 +16,8 @@ namespace {
 const char kHelpBeforeFormats[] =
     "Shows what pkgcustomize would do in a package folder, and what keeps it from\n"
     "customising the package as meant, by running the customisation itself on a\n"
-    "view of the folder that keeps every write in memory. Writes no file.\n"
+    "view of the folder that keeps every write in memory. Writes no file unless\n"
+    "--fix is given.\n"
     "\n"
     "  FOLDER...         the package folders, each checked in turn (default: the\n"
     "                    current directory); a path to a config.xml stands for\n"
@@ -34,6 +35,11 @@ const char kHelpBeforeFormats[] =
 const char kHelpAfterFormats[] =
     "  --only-failures   with --all, print only the rows that are not complete\n"
     "  --strict          exit 1 on a warning too\n"
+    "  --fix             mend in config.xml what the rules name a certain fix for\n"
+    "                    (docs/rules.md), remove the leftovers of interrupted runs,\n"
+    "                    then check again and report what is left\n"
+    "  --dry-run         with --fix, write nothing: show the change to config.xml\n"
+    "                    as a unified diff\n"
     "  --help            show this help (on Windows also /?)\n"
     "  --version         show the version\n"
     "\n"
@@ -76,6 +82,7 @@ bool applyFlag(const std::u16string& arg, Options& o) {
       {u"--strict", &Options::strict}, {u"--only-failures", &Options::onlyFailures},
       {u"--help", &Options::help},     {u"-h", &Options::help},
       {u"/?", &Options::help},         {u"--version", &Options::version},
+      {u"--fix", &Options::fix},       {u"--dry-run", &Options::dryRun},
   };
   for (const auto& [name, flag] : flags) {
     if (arg == name) {
@@ -140,6 +147,7 @@ ParsedOptions parseOptions(const std::vector<std::u16string>& args) {
   if (parsed.error.empty() && o.onlyFailures && !o.all) {
     parsed.error = "--only-failures needs --all";
   }
+  if (parsed.error.empty() && o.dryRun && !o.fix) parsed.error = "--dry-run needs --fix";
   return parsed;
 }
 

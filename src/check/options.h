@@ -15,6 +15,8 @@ struct Options {
   bool strict = false;
   bool onlyFailures = false;
   std::string format = "text";  // the name of one of outputFormats()
+  bool fix = false;             // --fix: mend what is certain, then check again
+  bool dryRun = false;  // --dry-run: with --fix, show the change as a diff and write nothing
   bool help = false;
   bool version = false;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <string_view>
 
 #include "check/json_report.h"
@@ -71,6 +72,42 @@ std::string folderUri(const std::u16string& folder) {
   return uri;
 }
 
+// Base64, as SARIF carries bytes.
+std::string base64(const std::string& bytes) {
+  const char* const digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    std::uint32_t group = 0;
+    for (std::size_t k = 0; k < 3; ++k) {
+      group = group << 8 | (i + k < bytes.size() ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+    }
+    for (std::size_t k = 0; k < 4; ++k) {
+      out += k <= (bytes.size() - i) ? digits[(group >> (18 - 6 * k)) & 63] : '=';
+    }
+  }
+  return out;
+}
+
+// A fix as edits of the finding's file: byte ranges of the file as it is,
+// and the bytes that replace them in its own encoding. SARIF cannot say
+// that a file is removed.
+json fixes(const Finding& f) {
+  if (!f.fix || f.fix->edits.empty()) return json();
+  json replacements = json::array();
+  for (const TextEdit& e : f.fix->edits) {
+    json replacement = {{"deletedRegion", {{"byteOffset", e.offset}, {"byteLength", e.length}}}};
+    if (!e.bytes.empty()) {
+      replacement["insertedContent"] = {{"text", utf8(e.text)}, {"binary", base64(e.bytes)}};
+    }
+    replacements.push_back(replacement);
+  }
+  return json::array(
+      {{{"description", message(utf8(f.fix->description))},
+        {"artifactChanges",
+         json::array({{{"artifactLocation", {{"uri", utf8(f.file)}, {"uriBaseId", kBase}}},
+                       {"replacements", replacements}}})}}});
+}
+
 json result(const Finding& f) {
   json out = {{"ruleId", rule(f.rule).name},
               {"ruleIndex", static_cast<int>(f.rule)},
@@ -83,6 +120,7 @@ json result(const Finding& f) {
                    {"region", {{"startLine", std::max(f.position.line, 1L)}}}};
   if (f.position.column > 0) location["region"]["startColumn"] = f.position.column;
   out["locations"] = json::array({{{"physicalLocation", location}}});
+  if (json fix = fixes(f); !fix.is_null()) out["fixes"] = std::move(fix);
   return out;
 }
 

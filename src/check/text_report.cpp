@@ -103,6 +103,7 @@ void findingLines(std::string& out, const ReportContext& context,
                    (f.packages == 1 ? u" package)" : u" packages)");
     }
     out += "  " + gccLine(location(context, f), f);
+    if (const std::string note = fixItNote(context, f); !note.empty()) out += "  " + note;
   }
 }
 

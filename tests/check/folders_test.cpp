@@ -83,6 +83,14 @@ const FoldersCase kFoldersCases[] = {
      1,
      {"config.xml:6:5: warning: ", "kv-setup_o.cmd:1:1: error: "},
      "mistakes"},
+    {"fixes shown as diffs naming each folder's file",
+     {"--all", "--fix", "--dry-run", "clean", "mistakes/config.xml"},
+     1,
+     {"--- a/mistakes/config.xml\n+++ b/mistakes/config.xml\n", "+    <market_type>de-de<"}},
+    {"fixes made in each folder, then what is left",
+     {"--all", "--fix", "--format=gcc", "clean", "mistakes"},
+     1,
+     {"mistakes/kv-setup_o.cmd:1:1: error: "}},
     {"github annotations",
      {"--all", "--format=github", "clean", "mistakes"},
      1,
@@ -108,11 +116,15 @@ TEST_P(Folders, AreEachReported) {
     ASSERT_NE(at, std::string::npos) << text << "\nin\n" << output.output;
   }
   if (c.args[0] != "--format=gcc" && c.args[1] != "--format=gcc") return;
-  // Every line reaches an editor, at a place it can open from here.
+  // Every finding reaches an editor, at a place it can open from here, and
+  // so does each fix-it note after one.
+  static const std::regex kFixItNote(R"(^(.*?):(\d+):(\d+): note: fix-it: .*$)");
   std::istringstream lines(output.output);
   for (std::string line; std::getline(lines, line);) {
     std::smatch match;
-    ASSERT_TRUE(std::regex_match(line, match, kGccMatcher)) << line;
+    ASSERT_TRUE(std::regex_match(line, match, kGccMatcher) ||
+                std::regex_match(line, match, kFixItNote))
+        << line;
     EXPECT_TRUE(fs::exists(workDir / match[1].str())) << line;
   }
 }

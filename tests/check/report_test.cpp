@@ -45,6 +45,7 @@ const FormatCase kFormatCases[] = {
     {"gcc",
      {u"--all", u"--format=gcc"},
      {R"(.*[/\\]Пакет[/\\]config\.xml:6:5: warning: <market_type> of "TR0107" is "\\n  dé-de%": it holds line breaks, which are kept as written \[wrapped-value\])",
+      R"(.*[/\\]Пакет[/\\]config\.xml:6:18: note: fix-it: remove "\\n  " before the value)",
       R"(.*[/\\]Пакет[/\\]kv-setup_o\.cmd:1:1: error: kv-setup_o\.cmd lacks "en-us", so its copy kv-setup\.cmd is left unpatched and the run stops there \[missing-text\])"}},
     {"github",
      {u"--all", u"--format", u"github"},
@@ -52,7 +53,8 @@ const FormatCase kFormatCases[] = {
       R"(::error file=.*[/\\]Пакет[/\\]kv-setup_o\.cmd,line=1,col=1,title=missing-text::kv-setup_o\.cmd lacks "en-us".*)"}},
     {"gcc for one package",
      {u"--launcher=TRKVa_b_TR0107_x.exe", u"--format=gcc"},
-     {R"(.*config\.xml:6:5: warning: .* \[wrapped-value\])"}},
+     {R"(.*config\.xml:6:5: warning: .* \[wrapped-value\])",
+      R"(.*config\.xml:6:18: note: fix-it: .*)"}},
 };
 
 class Format : public testing::TestWithParam<FormatCase> {};
@@ -204,6 +206,7 @@ const StatusCase kStatusCases[] = {
      2,
      "--all and --launcher exclude each other"},
     {"only failures without all", {u"--only-failures"}, 2, "--only-failures needs --all"},
+    {"a dry run without fix", {u"--dry-run"}, 2, "--dry-run needs --fix"},
 };
 
 class Status : public testing::TestWithParam<StatusCase> {};
