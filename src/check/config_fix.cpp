@@ -4,8 +4,6 @@
 #include <map>
 #include <set>
 
-#include "app/launcher.h"
-#include "app/package_name.h"
 #include "platform/codepage.h"
 #include "platform/xml_encoding.h"
 
@@ -14,12 +12,6 @@ namespace check {
 namespace {
 
 constexpr char16_t kUnknown = 0xFFFD;
-
-// Code page 1252 from 0x80 to 0x9F, as Windows decodes it.
-const char16_t kWindows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 void decodeUtf16(std::string_view bytes, std::size_t from, bool bigEndian, SourceText& source) {
   for (std::size_t i = from; i + 1 < bytes.size(); i += 2) {
@@ -69,8 +61,8 @@ void decodeSingleByte(std::string_view bytes, SourceText& source) {
     if (byte >= 0x80) {
       if (!source.latin) {
         unit = kUnknown;
-      } else if (source.windows1252 && byte < 0xA0) {
-        unit = kWindows1252High[byte - 0x80];
+      } else if (source.windows1252) {
+        unit = platform::windows1252Unit(byte);
       }
     }
     source.text += unit;
@@ -211,15 +203,6 @@ std::optional<std::pair<std::size_t, std::size_t>> attributeAt(const std::u16str
   const std::size_t end = text.find(text[i], i + 1);
   if (end == std::u16string::npos) return std::nullopt;
   return std::pair(i + 1, end);
-}
-
-// A code that a launcher's name can carry, as the check decides.
-bool carried(const std::u16string& code) {
-  return parsePackageCode(kLauncherPrefix + (u"pack_v1_" + code + u"_x.exe")) == code &&
-         std::none_of(code.begin(), code.end(), [](char16_t unit) {
-           return unit < 0x20 ||
-                  std::u16string_view(u"\"*/:<>?\\|").find(unit) != std::u16string::npos;
-         });
 }
 
 // The name a "did you mean <NAME>?" of `message` suggests; empty when none.
@@ -442,8 +425,8 @@ void planValueName(const Planner& planner, Finding& finding, std::size_t at,
 // A misspelt entry renamed <binary>, when its code is one that a launcher's
 // name can carry and no other entry has.
 void planEntryName(Planner& planner, Finding& finding, std::size_t at) {
-  if (suggestion(finding.message) != u"binary" || finding.code.empty() || !carried(finding.code) ||
-      planner.codes.contains(finding.code)) {
+  if (suggestion(finding.message) != u"binary" || finding.code.empty() ||
+      !whyUncarried(finding.code).empty() || planner.codes.contains(finding.code)) {
     return;
   }
   planRename(planner, finding, at, u"binary");

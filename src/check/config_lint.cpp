@@ -92,8 +92,8 @@ struct Lint {
   }
 };
 
-// Why no launcher's name can carry `code`; empty when one can. The package
-// code of a launcher name made for it says so.
+}  // namespace
+
 std::u16string whyUncarried(const std::u16string& code) {
   if (parsePackageCode(kLauncherPrefix + (u"pack_v1_" + code + u"_x.exe")) == code &&
       std::none_of(code.begin(), code.end(), [](char16_t unit) {
@@ -106,6 +106,8 @@ std::u16string whyUncarried(const std::u16string& code) {
   if (code.find(u'_') != std::u16string::npos) return u"it holds a \"_\", which ends the field";
   return u"it holds a character that file names cannot hold";
 }
+
+namespace {
 
 void lintCode(Lint& lint, const ConfigEntry& entry) {
   const std::u16string& code = entry.code;

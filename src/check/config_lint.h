@@ -45,6 +45,10 @@ const ConfigEntry* entryFor(const ConfigOutline& outline, const std::u16string& 
 // The first value element `name` of `entry`; null when none.
 const ConfigValue* valueOf(const ConfigEntry& entry, const std::u16string& name);
 
+// Why no launcher's name can carry `code`; empty when one can. The package
+// code of a launcher name made for it says so.
+std::u16string whyUncarried(const std::u16string& code);
+
 // The known name closest to `name` (fewest edits, letter case aside), when
 // it is within two edits; of several as close, the first in code-unit order.
 // Empty when none is that close. What "did you mean" names.

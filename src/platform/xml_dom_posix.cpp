@@ -312,14 +312,6 @@ const StartTag* startTagOf(XmlDocumentImpl& document, const xmlNode* node) {
                                                   : &document.positions->tags[found->second];
 }
 
-// Code page 1252 from 0x80 to 0x9F as Windows decodes it, its five unassigned
-// bytes included (as the C1 controls of the same value, where iconv refuses
-// them); the other bytes are their own code points.
-const char16_t kWindows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 // libxml2's input decoder for windows-1252: as many bytes of `in` as fit into
 // `out` as UTF-8; both lengths come back as the counts used.
 int decodeWindows1252(unsigned char* out, int* outLength, const unsigned char* in, int* inLength) {
@@ -327,7 +319,7 @@ int decodeWindows1252(unsigned char* out, int* outLength, const unsigned char* i
   int written = 0;
   for (; read < *inLength; ++read) {
     const unsigned char byte = in[read];
-    const char16_t point = byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : byte;
+    const char16_t point = windows1252Unit(byte);
     const int size = point < 0x80 ? 1 : point < 0x800 ? 2 : 3;
     if (written + size > *outLength) break;
     if (size == 1) {

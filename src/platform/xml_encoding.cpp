@@ -11,6 +11,12 @@ namespace platform {
 
 namespace {
 
+// Code page 1252 from 0x80 to 0x9F as Windows decodes it.
+const char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
 // The names DOMDocument 3.0 reads, as far as they are documented:
 // - natively, and through WideCharToMultiByte: Microsoft's knowledge-base
 //   article 275883, "XML encoding and DOM interface methods" (UTF-8 ...
@@ -155,6 +161,10 @@ bool sameName(std::u16string_view name, const char* known) {
 }
 
 }  // namespace
+
+char16_t windows1252Unit(unsigned char byte) {
+  return byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : byte;
+}
 
 ByteStart byteStartOf(std::string_view bytes) {
   const auto at = [&](std::size_t i) {

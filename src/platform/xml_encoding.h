@@ -15,6 +15,12 @@ namespace platform {
 enum class ByteStart { Plain, Utf8Mark, Utf16LeMark, Utf16BeMark, Utf16LeBare, Utf16BeBare };
 ByteStart byteStartOf(std::string_view bytes);
 
+// The character a byte of code page 1252 stands for as Windows decodes it:
+// from 0x80 to 0x9F its own table, its five unassigned bytes as the C1
+// controls of the same value (where iconv refuses them); the other bytes are
+// their own code points.
+char16_t windows1252Unit(unsigned char byte);
+
 // UTF-16 `bytes` in the given byte order, at most `limit` code units.
 std::u16string utf16Text(std::string_view bytes, bool bigEndian, std::size_t limit);
 
