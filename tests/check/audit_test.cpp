@@ -214,13 +214,6 @@ struct SuggestionCase {
 };
 
 const SuggestionCase kSuggestionCases[] = {
-    {"one letter missing", "<market_typ>de</market_typ>", "did you mean <market_type>?"},
-    {"two letters swapped", "<makret_type>de</makret_type>", "did you mean <market_type>?"},
-    {"another letter case", "<Quil_Bar_PC>1</Quil_Bar_PC>", "did you mean <quil_bar_pc>?"},
-    {"capitals and a letter missing", "<PACKAGE_TYP>E</PACKAGE_TYP>",
-     "did you mean <package_type>?"},
-    {"three edits away", "<mrket_tp>de</mrket_tp>",
-     "<mrket_tp> in the entry \"TR01\" is not read by any run ["},
     {"a misspelt entry", "<binnary code=\"TR02\"/>", "did you mean <binary>?", true},
     {"a code in lower case", "<binary code=\"tr02\"/>", "(it does not begin with \"TR\")", true},
     {"a code with a separator", "<binary code=\"TR_2\"/>",

@@ -9,6 +9,7 @@
 #include "check/config_fix.h"
 #include "check_support.h"
 #include "package_folder.h"
+#include "platform/codepage.h"
 #include "row_names.h"
 #include "test_support.h"
 
@@ -32,6 +33,11 @@ std::string entry(const std::string& code, const std::string& market,
   return "<binary code=\"" + code + "\">" + type + market + "</binary>";
 }
 
+// config.xml of one entry, TR0107, whose market is `value`.
+std::string withMarket(const std::string& value) {
+  return configOf({entry("TR0107", "<market_type>" + value + "</market_type>")});
+}
+
 struct FixCase {
   const char* what;
   std::string config;
@@ -42,6 +48,9 @@ struct FixCase {
 const std::string kNbsp = "\xC2\xA0";
 const std::string kZeroWidth = "\xE2\x80\x8B";
 
+const std::string kMended = withMarket("de-de");
+
+// clang-format off
 const FixCase kFixCases[] = {
     {"wrapped value",
      oneEntryConfig({"<package_type>O</package_type>", "<quil_bar_pc>1A2B</quil_bar_pc>",
@@ -55,10 +64,7 @@ const FixCase kFixCases[] = {
      "<config>\r\n  <binary code=\"TR0107\">\r\n    <package_type>E</package_type>\r\n"
      "    <market_type>de-de</market_type>\r\n  </binary>\r\n</config>\r\n",
      {}},
-    {"blanks around a value",
-     configOf({entry("TR0107", "<market_type> \tde-de  </market_type>")}),
-     configOf({entry("TR0107", "<market_type>de-de</market_type>")}),
-     {}},
+    {"blanks around a value", withMarket(" \tde-de  "), kMended, {}},
     {"a type that looks like O",
      configOf({entry("TR0107", "<market_type>de-de</market_type>",
                      "<package_type> O</package_type><quil_bar_pc>1</quil_bar_pc>")}),
@@ -66,55 +72,29 @@ const FixCase kFixCases[] = {
                      "<package_type>O</package_type><quil_bar_pc>1</quil_bar_pc>")}),
      {}},
     {"a lower-case o is not certain",
-     configOf(
-         {entry("TR0107", "<market_type>de-de</market_type>", "<package_type>o</package_type>")}),
-     "",
-     {"looks-like-o"}},
-    {"a line break inside a value is not certain",
-     configOf({entry("TR0107", "<market_type>de-\nde</market_type>")}),
-     "",
-     {"wrapped-value"}},
-    {"a no-break space and a blank after a value",
-     configOf({entry("TR0107", "<market_type>de-de" + kNbsp + " </market_type>")}),
-     configOf({entry("TR0107", "<market_type>de-de</market_type>")}),
-     {}},
-    {"a no-break space alone after a blank",
-     configOf({entry("TR0107", "<market_type>de-de " + kNbsp + "</market_type>")}),
-     configOf({entry("TR0107", "<market_type>de-de</market_type>")}),
-     {}},
+     configOf({entry("TR0107", "<market_type>de-de</market_type>", "<package_type>o</package_type>")}),
+     "", {"looks-like-o"}},
+    {"a line break inside a value is not certain", withMarket("de-\nde"), "", {"wrapped-value"}},
+    {"a no-break space and a blank after a value", withMarket("de-de" + kNbsp + " "), kMended, {}},
+    {"a no-break space alone after a blank", withMarket("de-de " + kNbsp), kMended, {}},
     {"an invisible character inside a value is not certain",
-     configOf({entry("TR0107", "<market_type>de" + kZeroWidth + "-de </market_type>")}),
-     "",
-     {"blank-in-value", "invisible-character"}},
-    {"a character reference at the end",
-     configOf({entry("TR0107", "<market_type>de-de&#160;</market_type>")}),
-     "",
-     {"invisible-character"}},
-    {"a comment inside a value",
-     configOf({entry("TR0107", "<market_type> de-de<!-- x --></market_type>")}),
-     "",
-     {"blank-in-value"}},
+     withMarket("de" + kZeroWidth + "-de "), "", {"blank-in-value", "invisible-character"}},
+    {"a character reference at the end", withMarket("de-de&#160;"), "", {"invisible-character"}},
+    {"a comment inside a value", withMarket(" de-de<!-- x -->"), "", {"blank-in-value"}},
     {"a misspelt value element",
-     configOf({entry("TR0107", "<market_typ>de-de</market_typ>")}),
-     configOf({entry("TR0107", "<market_type>de-de</market_type>")}),
-     {}},
+     configOf({entry("TR0107", "<market_typ>de-de</market_typ>")}), kMended, {}},
     {"a misspelt value element beside the right one",
      configOf({entry("TR0107", "<market_type>de-de</market_type><market_typ>fr</market_typ>")}),
-     "",
-     {"unknown-element"}},
+     "", {"unknown-element"}},
     {"blanks and a no-break space in a code",
-     configOf({entry("TR 0107" + kNbsp, "<market_type>de-de</market_type>")}),
-     configOf({entry("TR0107", "<market_type>de-de</market_type>")}),
-     {}},
+     configOf({entry("TR 0107" + kNbsp, "<market_type>de-de</market_type>")}), kMended, {}},
     {"blanks in a code with an invisible character inside",
      configOf({entry("TR" + kZeroWidth + "0107 ", "<market_type>de-de</market_type>")}),
      configOf({entry("TR" + kZeroWidth + "0107", "<market_type>de-de</market_type>")}),
      {"invisible-character"}},
     {"blanks in a code that another entry has",
      configOf({entry("TR0107", "<market_type>de-de</market_type>"),
-               entry("TR0107 ", "<market_type>fr-fr</market_type>")}),
-     "",
-     {"blank-in-code"}},
+               entry("TR0107 ", "<market_type>fr-fr</market_type>")}), "", {"blank-in-code"}},
     {"a misspelt entry",
      configOf({"<binnary code=\"TR0107\">\n    <package_type>E</package_type>\n"
                "    <market_type>de-de</market_type>\n  </binnary>"}),
@@ -127,6 +107,7 @@ const FixCase kFixCases[] = {
      "",
      {"unused-entry"}},
 };
+// clang-format on
 
 class Fix : public testing::TestWithParam<FixCase> {};
 
@@ -153,56 +134,9 @@ TEST_P(Fix, MendsWhatIsCertainAndNothingElse) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, Fix, testing::ValuesIn(kFixCases), testing_support::ByWhat());
 
-struct SourceCase {
-  const char* what;
-  std::string bytes;
-  std::optional<std::u16string> text;  // nullopt: not decoded
-  std::size_t lastOffset;              // of the text's last code unit
-};
-
-const SourceCase kSourceCases[] = {
-    {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF<a>\xC3\xA9</a>", u"<a>\u00E9</a>", 11},
-    {"UTF-16 little-endian with a mark", std::string("\xFF\xFE<\0a\0>\0", 8), u"<a>", 6},
-    {"UTF-16 big-endian with a mark", std::string("\xFE\xFF\0<\0a\0>", 8), u"<a>", 6},
-    {"UTF-16 big-endian without one", std::string("\0<\0?\0x", 6), u"<?x", 4},
-    {"windows-1252", "<?xml version='1.0' encoding='Windows-1252'?>\x80\xA0", std::nullopt, 46},
-    {"a code page whose upper half is not known here",
-     "<?xml version='1.0' encoding='koi8-r'?>\xC1", std::nullopt, 39},
-    {"several bytes a character", "<?xml version='1.0' encoding='shift_jis'?><a/>", std::nullopt,
-     0},
-};
-
-class Source : public testing::TestWithParam<SourceCase> {};
-
-TEST_P(Source, KnowsWhereEachCharacterIs) {
-  const SourceCase& c = GetParam();
-  const auto source = check::decodeSource(c.bytes);
-  if (c.lastOffset == 0) {
-    EXPECT_FALSE(source);
-    return;
-  }
-  ASSERT_TRUE(source);
-  if (c.text) {
-    EXPECT_EQ(source->text, *c.text);
-  }
-  EXPECT_EQ(source->offsets.back(), c.bytes.size());
-  EXPECT_EQ(source->offsets.at(source->offsets.size() - 2), c.lastOffset);
-}
-
-INSTANTIATE_TEST_SUITE_P(Encodings, Source, testing::ValuesIn(kSourceCases),
-                         testing_support::ByWhat());
-
-TEST(SourceText, DecodesTheUpperHalfAsTheDomDoes) {
-  const std::string declared = "<?xml version='1.0' encoding='";
-  EXPECT_EQ(check::decodeSource(declared + "windows-1252'?>\x80\xA0")->text.substr(45),
-            u"\u20AC\u00A0");
-  EXPECT_EQ(check::decodeSource(declared + "iso-8859-1'?>\x80")->text.substr(43), u"\u0080");
-  EXPECT_EQ(check::decodeSource(declared + "koi8-r'?>\xC1")->text.substr(39), u"\uFFFD");
-}
-
 // A place that is not in the file gets no fix.
 TEST(SourceText, LeavesAFindingElsewhereUnmended) {
-  const std::string config = configOf({entry("TR0107", "<market_type> de-de</market_type>")});
+  const std::string config = withMarket(" de-de");
   for (const check::Position place : {check::Position{0, 0}, check::Position{3, 0},
                                       check::Position{99, 1}, check::Position{3, 999}}) {
     std::vector<check::Finding> findings = {
@@ -235,26 +169,13 @@ std::string withAccents(const std::string& text) {
                   "<!-- A ", "<!-- \xC3\xA9 ");
 }
 
-std::u32string codePoints(const std::string& utf8) {
-  std::u32string points;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-    char32_t point = length == 1 ? lead : lead & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) point = point << 6 | (utf8[i + k] & 0x3F);
-    points += point;
-    i += length;
-  }
-  return points;
-}
-
 const Variant kVariants[] = {
     {"UTF-8 with LF", [](std::string text) { return text; }},
     {"UTF-8 with CR LF", [](std::string text) { return replaced(text, "\n", "\r\n"); }},
     {"windows-1252 with an e acute",
      [](std::string text) {
        std::string bytes;
-       for (const char32_t point : codePoints(
+       for (const char16_t point : platform::fromUtf8(
                 withAccents(replaced(text, "encoding=\"UTF-8\"", "encoding=\"windows-1252\"")))) {
          bytes += static_cast<char>(point);
        }
@@ -263,7 +184,7 @@ const Variant kVariants[] = {
     {"UTF-16 with a byte-order mark and CR LF",
      [](std::string text) {
        std::string bytes = "\xFF\xFE";
-       for (const char32_t point : codePoints(withAccents(replaced(
+       for (const char16_t point : platform::fromUtf8(withAccents(replaced(
                 replaced(text, "encoding=\"UTF-8\"", "encoding=\"UTF-16\""), "\n", "\r\n")))) {
          bytes += {static_cast<char>(point & 0xFF), static_cast<char>(point >> 8)};
        }

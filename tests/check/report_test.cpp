@@ -185,6 +185,7 @@ struct StatusCase {
   std::string output;  // found in what is printed
 };
 
+// clang-format off
 const StatusCase kStatusCases[] = {
     {"an error", {u"--all"}, 1, "1 error, 1 warning"},
     {"only a warning", {u"--launcher=TRKVa_b_TR0107_x.exe"}, 0, "with 1 warning"},
@@ -192,22 +193,18 @@ const StatusCase kStatusCases[] = {
     {"help", {u"--help"}, 0, "docs/rules.md"},
     {"help as on Windows", {u"/?"}, 0, "--format FORMAT"},
     {"version", {u"--version"}, 0, "pkgcustomize-check "},
-    {"json as a synonym",
-     {u"--json", u"--launcher=TRKVa_b_TR0107_x.exe"},
-     0,
-     "\"schemaVersion\": 1"},
+    {"json as a synonym", {u"--json", u"--launcher=TRKVa_b_TR0107_x.exe"}, 0, "\"schemaVersion\": 1"},
     {"an unknown option", {u"--bogus"}, 2, "unknown option --bogus"},
     {"an unknown format", {u"--format=xml"}, 2, "unknown format \"xml\""},
     {"launcher without a name", {u"--launcher="}, 2, "--launcher needs a name"},
     {"format without a value", {u"--format"}, 2, "--format needs a value"},
     {"a second folder that does not exist", {u"one"}, 2, "the folder one does not exist"},
-    {"all with a launcher",
-     {u"--all", u"--launcher=TRKVa_b_TR0107_x.exe"},
-     2,
+    {"all with a launcher", {u"--all", u"--launcher=TRKVa_b_TR0107_x.exe"}, 2,
      "--all and --launcher exclude each other"},
     {"only failures without all", {u"--only-failures"}, 2, "--only-failures needs --all"},
     {"a dry run without fix", {u"--dry-run"}, 2, "--dry-run needs --fix"},
 };
+// clang-format on
 
 class Status : public testing::TestWithParam<StatusCase> {};
 

@@ -178,19 +178,6 @@ TEST_P(CheckVerdict, AgreesWithARealRun) {
 INSTANTIATE_TEST_SUITE_P(Packages, CheckVerdict, testing::ValuesIn(kVerdictCases),
                          testing_support::ByWhat());
 
-// Started where no launcher is above it, the check says so and names no
-// process as the launcher.
-TEST(CheckWithoutLauncher, NamesNoLauncher) {
-  TempDir package;
-  writeFolder(package.path(), kPackage);
-  int status = -1;
-  const auto report = checkJson({package.path().u16string()}, &status);
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(report["launcher"]["isLauncher"], false);
-  EXPECT_EQ(report["launcher"]["source"], "process-tree");
-  EXPECT_EQ(findingPlaces(report), std::vector<std::string>{"no-launcher@"});
-}
-
 // Started by a launcher, the check finds the launcher's name itself.
 TEST(CheckUnderLauncher, FindsTheLauncher) {
   TempDir package;
