@@ -98,6 +98,10 @@ const WindowsReadingCase kWindowsReadings[] = {
     {"gb2312 in any case, as code page 936",
      eEntry("<?xml version=\"1.0\" encoding=\"GB2312\"?>", "TR01", "\x80\xd6\xd0"),
      u"\u20ac\u4e2d"},
+    {"attribute default of the internal subset",
+     "<!DOCTYPE config [<!ATTLIST binary code CDATA \"TR01\">]><config><binary><package_type>E"
+     "</package_type><market_type>de-de</market_type></binary></config>",
+     u"de-de"},
 };
 
 class WindowsReading : public testing::TestWithParam<WindowsReadingCase> {};
@@ -111,18 +115,6 @@ TEST_P(WindowsReading, GivesWhatWindowsGives) {
 
 INSTANTIATE_TEST_SUITE_P(Configs, WindowsReading, testing::ValuesIn(kWindowsReadings),
                          testing_support::ByWhat());
-
-TEST(PackageSettingsDtd, AttributeDefaultOfTheInternalSubsetCounts) {
-  TempDir dir;
-  PackageSettings settings;
-  const SettingsLoad load = loadIn(dir,
-                                   "<!DOCTYPE config [<!ATTLIST binary code CDATA \"TR01\">]>"
-                                   "<config><binary><package_type>E</package_type>"
-                                   "<market_type>de-de</market_type></binary></config>",
-                                   settings);
-  EXPECT_EQ(load.status, SettingsStatus::Loaded);
-  EXPECT_EQ(settings.market, u"de-de");
-}
 
 // The package folder removed under the running tool: there is no config.xml to name.
 TEST(PackageSettingsPlaces, RemovedCurrentDirectoryIsNoPlace) {

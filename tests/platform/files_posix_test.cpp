@@ -1,5 +1,5 @@
 // Files that only a POSIX system has: FIFOs, files whose size the system does
-// not know in advance, and a copy between two file systems.
+// not know in advance, links, owners and descriptors.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,28 +36,6 @@ TEST(ReadFileBytes, ReadsPastTheSizeTheSystemReports) {
   const std::string cmdline = testing_support::readFile("/proc/self/cmdline");
   ASSERT_GT(cmdline.size(), 1u);
   EXPECT_EQ(platform::readFileBytes(u"/proc/self/cmdline"), cmdline);
-}
-
-// Between two file systems the kernel copies nothing, so the copy goes
-// through a buffer of its own; its temporary file lies beside the target.
-TEST(CopyFile, CopiesBetweenFileSystems) {
-  TempDir source;
-  const fs::path target = fs::path("/dev/shm") / source.path().filename();
-  struct stat here {};
-  struct stat shm {};
-  if (::stat("/dev/shm", &shm) != 0 || ::stat(source.path().c_str(), &here) != 0 ||
-      shm.st_dev == here.st_dev) {
-    GTEST_SKIP() << "no second file system at /dev/shm";
-  }
-  const std::string bytes(200000, 'x');  // more than one buffer
-  writeFile(source / "variant", bytes);
-  fs::create_directory(target);
-  const bool copied =
-      platform::copyFile((source / "variant").u16string(), (target / "live").u16string());
-  const auto copies = readFolder(target);
-  fs::remove_all(target);
-  EXPECT_TRUE(copied);
-  EXPECT_EQ(copies, (testing_support::Folder{{"live", bytes}}));
 }
 
 // A link named like our temporary files is not ours to remove, nor is what it
