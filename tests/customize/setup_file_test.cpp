@@ -136,39 +136,23 @@ struct RunCase {
   std::vector<std::u16string> patched;
 };
 
+// clang-format off
 const RunCase kRunCases[] = {
-    {"cif, o variant",
-     0,
-     0,
-     u"1A2B",
-     {"remove leftovers", "copy kvsetup_o.cif to kvsetup.cif, patched", "flush"},
-     {kCifName}},
-    {"cif, e variant",
-     0,
-     1,
-     u"1A2B",
-     {"remove leftovers", "copy kvsetup_e.cif to kvsetup.cif, patched", "flush"},
-     {kCifName}},
-    {"cmd, o variant",
-     1,
-     0,
-     u"1A2B",
+    {"cif, o variant", 0, 0, u"1A2B",
+     {"remove leftovers", "copy kvsetup_o.cif to kvsetup.cif, patched", "flush"}, {kCifName}},
+    {"cif, e variant", 0, 1, u"1A2B",
+     {"remove leftovers", "copy kvsetup_e.cif to kvsetup.cif, patched", "flush"}, {kCifName}},
+    {"cmd, o variant", 1, 0, u"1A2B",
      {"remove leftovers", "copy kv-setup_o.cmd to kv-setup.cmd, patched", "rewrite kvsetup.cif",
-      "flush"},
-     {kCifName, kCmdName}},
-    {"cmd, o variant without a barPc",
-     1,
-     0,
-     u"",
+      "flush"}, {kCifName, kCmdName}},
+    {"cmd, o variant without a barPc", 1, 0, u"",
      {"remove leftovers", "copy kv-setup_o.cmd to kv-setup.cmd", "rewrite kvsetup.cif", "flush"},
      {kCifName}},
-    {"cmd, e variant",
-     1,
-     1,
-     u"1A2B",
+    {"cmd, e variant", 1, 1, u"1A2B",
      {"remove leftovers", "copy kv-setup_e.cmd to kv-setup.cmd", "rewrite kvsetup.cif", "flush"},
      {kCifName}},
 };
+// clang-format on
 
 std::string narrow(const std::u16string& text) {
   return std::string(text.begin(), text.end());

@@ -130,3 +130,12 @@ TEST(RecodeSetupBytes, GivesEachBareLfItsCrWhereverItLies) {
     EXPECT_EQ(recodeSetupBytes(afterCr, piece, scratch), at == 0 ? piece : withCr) << at;
   }
 }
+
+// A filter that has made its substitution passes every later piece on as it is.
+TEST(FilterSetupText, PassesTheRestOnOnceFound) {
+  SubstitutionFilter filter;
+  filter.substitution = {"en-us", "de-de"};
+  std::string out;
+  for (const char* piece : {"a en-", "us b", " en-us"}) filterSetupText(filter, piece, out);
+  EXPECT_EQ(out, "a de-de b en-us");
+}

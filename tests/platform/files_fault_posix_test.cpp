@@ -55,6 +55,8 @@ const FaultCase kFaultCases[] = {
     {"the disk full at a write", "write", {{"write", "new bytes", "error=ENOSPC"}}, false},
     {"no copy between these file systems: read and written", "copy",
      {{"copy_file_range", "", "error=EXDEV"}}, true},
+    {"no copy between files on this file system: read and written", "copy",
+     {{"copy_file_range", "", "error=EOPNOTSUPP"}}, true},
     {"the copy between files fails", "copy", {{"copy_file_range", "", "error=EIO"}}, false},
     {"a read fails after the copy between files was refused", "copy",
      {{"copy_file_range", "", "error=EXDEV"}, {"read", "new bytes", "error=EIO"}}, false},
@@ -89,9 +91,9 @@ int runProbe(const FaultCase& c, const fs::path& dir, const std::vector<std::str
   argv.push_back(testing_support::builtProgram("replace_probe"));
   argv.push_back(c.operation);
   if (std::string(c.operation) == "copy") {
-    argv.insert(argv.end(), {"source.txt", "live.txt"});
+    argv.insert(argv.end(), {dir / "source.txt", dir / "live.txt"});
   } else {
-    argv.insert(argv.end(), {"live.txt", kNew});
+    argv.insert(argv.end(), {dir / "live.txt", kNew});
   }
   return testing_support::runProcess(argv, dir);
 }

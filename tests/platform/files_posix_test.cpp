@@ -53,7 +53,8 @@ TEST(Leftovers, LinksAreNeitherFoundNorFollowed) {
 }
 
 // A copy over a live file, like a patch of it, keeps the live file's owner; a
-// new one is the process's. Only root can give a file to another user to show it.
+// new one is the process's, which as root may write it when any write bit of
+// its mode is set. Only root can give a file to another user to show it.
 TEST(Owner, StaysWithTheLiveFile) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to own a file for another user";
   TempDir dir;
@@ -62,6 +63,9 @@ TEST(Owner, StaysWithTheLiveFile) {
   ASSERT_EQ(::chown((dir / "variant").c_str(), 1234, 1235), 0);
   ASSERT_EQ(::chown((dir / "live").c_str(), 4321, 4322), 0);
   ASSERT_TRUE(platform::copyFile((dir / "variant").u16string(), (dir / "new").u16string()));
+  fs::permissions(dir / "variant", fs::perms::owner_read | fs::perms::group_write);
+  const platform::InputFile variant((dir / "variant").u16string());
+  EXPECT_TRUE(platform::FileReplacement((dir / "copy").u16string(), variant).leavesWritable());
   const std::u16string live = (dir / "live").u16string();
   ASSERT_TRUE(platform::copyFile((dir / "variant").u16string(), live));
   platform::FileReplacement patch(live);
