@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "check/check_tool.h"
+#include "check/cli/check_tool.h"
 
 namespace check_support {
 

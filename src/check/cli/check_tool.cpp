@@ -1,0 +1,165 @@
+#include "check/cli/check_tool.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+
+#include "check/lint/fix_run.h"
+#include "check/cli/options.h"
+#include "check/report/output_format.h"
+#include "platform/codepage.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/startup.h"
+
+namespace check {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Puts the current directory back at the end of the scope.
+class DirectoryRestorer {
+ public:
+  DirectoryRestorer() : saved_(platform::currentDirectory()) {}
+  DirectoryRestorer(const DirectoryRestorer&) = delete;
+  DirectoryRestorer& operator=(const DirectoryRestorer&) = delete;
+  ~DirectoryRestorer() {
+    if (saved_) platform::changeDirectory(*saved_);
+  }
+
+ private:
+  std::optional<std::u16string> saved_;
+};
+
+// Makes `folder` the current directory; why it cannot, or empty.
+std::string enterFolder(const std::u16string& folder) {
+  const fs::path path(folder);
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  const std::string name = "the folder " + utf8(folder);
+  if (status.type() == fs::file_type::not_found) return name + " does not exist";
+  if (!error && !fs::is_directory(status)) return utf8(folder) + " is not a folder";
+  if (error || !platform::changeDirectory(folder)) return name + " cannot be entered";
+  fs::directory_iterator(".", error);
+  if (error) return name + " cannot be read: no permission";
+  return {};
+}
+
+// The folder that `arg` names: itself, or the folder of the config.xml it
+// names, as hooks and editors pass a file; nullopt for the current directory.
+std::optional<std::u16string> folderOf(const std::u16string& arg) {
+  const fs::path path(arg);
+  std::u16string name = path.filename().u16string();
+  for (char16_t& unit : name) {
+    if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit - u'A' + u'a');
+  }
+  std::error_code error;
+  if (name != kConfigFile || fs::is_directory(path, error)) return arg;
+  const std::u16string parent = path.parent_path().u16string();
+  if (parent.empty()) return std::nullopt;
+  return parent;
+}
+
+int exitStatus(const std::vector<Finding>& findings, bool strict) {
+  const bool fails = countErrors(findings) > 0 || (strict && !findings.empty());
+  return fails ? kErrors : kNoErrors;
+}
+
+// Checks the folder `given` (nullopt: the current directory) into `report`
+// in `format`; returns the folder's exit status. The current directory is
+// the same afterwards.
+int checkFolder(const Options& options, const OutputFormat& format,
+                const std::optional<std::u16string>& given, FolderReport& report,
+                std::string& err) {
+  const DirectoryRestorer restorer;
+  const std::optional<std::u16string> folder = given ? folderOf(*given) : std::nullopt;
+  report.given = given;
+  report.context = {{}, folder.value_or(u""), options.diff, options.onlyFailures};
+  if (folder) {
+    report.error = enterFolder(*folder);
+    if (!report.error.empty()) {
+      std::error_code ignored;
+      report.context.folder = fs::absolute(fs::path(*folder), ignored).u16string();
+      err += "pkgcustomize-check: " + report.error + "\n";
+      return kUsageError;
+    }
+  }
+  report.context.folder = platform::currentDirectory().value_or(u".");
+  if (options.fix) {
+    const std::vector<Finding> found =
+        options.all ? auditPackages().findings : checkPackage(options.launcher).findings;
+    // With several folders, the diffs name each folder's files.
+    const FixOutcome fixed = fixFindings(found, options.dryRun,
+                                         options.folders.size() > 1 ? folder.value_or(u".") : u"");
+    if (!fixed.error.empty()) {
+      report.error = fixed.error;
+      err += "pkgcustomize-check: " + fixed.error + "\n";
+      return kUsageError;
+    }
+    if (options.dryRun) {
+      report.text = fixed.diff;
+      return exitStatus(found, options.strict);
+    }
+  }
+  if (options.all) {
+    Audit audit = auditPackages();
+    attachFixes(audit.findings);
+    format.audit(audit, report);
+    return exitStatus(audit.findings, options.strict);
+  }
+  PackageCheck check = checkPackage(options.launcher);
+  attachFixes(check.findings);
+  format.package(check, report);
+  return exitStatus(check.findings, options.strict);
+}
+
+}  // namespace
+
+int runCheckTool(const std::vector<std::u16string>& args, std::string& out, std::string& err) {
+  const ParsedOptions parsed = parseOptions(args);
+  const Options& options = parsed.options;
+  if (!parsed.error.empty()) {
+    err += "pkgcustomize-check: " + parsed.error + "\n" + kUsage;
+    return kUsageError;
+  }
+  if (options.help) {
+    out += std::string(kUsage) + "\n" + helpText();
+    return kNoErrors;
+  }
+  if (options.version) {
+    out += "pkgcustomize-check " PKGCUSTOMIZE_VERSION "\n";
+    return kNoErrors;
+  }
+  const OutputFormat& format = *findOutputFormat(platform::fromUtf8(options.format));
+  std::vector<FolderReport> reports;
+  int status = kNoErrors;
+  if (options.folders.empty()) {
+    status = checkFolder(options, format, std::nullopt, reports.emplace_back(), err);
+  }
+  for (const std::u16string& given : options.folders) {
+    status = std::max(status, checkFolder(options, format, given, reports.emplace_back(), err));
+  }
+  // A single folder that cannot be checked has no report, as a usage error has none.
+  if (reports.size() == 1 && !reports.front().error.empty()) return status;
+  if (options.fix && options.dryRun) {
+    // The diffs alone, whatever the format: what --fix would write.
+    for (const FolderReport& report : reports) out += report.text;
+    return status;
+  }
+  out += format.printed(reports);
+  return status;
+}
+
+int checkToolMain(const std::vector<std::u16string>& args) {
+  platform::hardenProcess();
+  platform::initializeCom();
+  std::string out;
+  std::string err;
+  const int status = runCheckTool(args, out, err);
+  platform::writeStandardOutput(out);
+  platform::writeStandardError(err);
+  return status;
+}
+
+}  // namespace check

@@ -1,0 +1,57 @@
+#include "check/lint/fix_run.h"
+
+#include <filesystem>
+
+#include "check/package/check_run.h"
+#include "check/lint/config_fix.h"
+#include "check/report/report.h"
+#include "check/report/unified_diff.h"
+#include "platform/files.h"
+
+namespace check {
+
+std::optional<std::string> attachFixes(std::vector<Finding>& findings) {
+  std::optional<std::string> bytes = platform::readFileBytes(kConfigFile);
+  ConfigView config;
+  loadConfigView(config);
+  planFixes(findings, bytes.value_or(""), config.outline);
+  return bytes;
+}
+
+FixOutcome fixFindings(std::vector<Finding> findings, bool dryRun, const std::u16string& folder) {
+  FixOutcome outcome;
+  const std::string shownFolder = folder.empty() ? "." : utf8(folder);
+  const std::optional<std::string> before = attachFixes(findings);
+  const std::string after = before ? applyEdits(*before, findings) : std::string();
+  bool leftovers = false;
+  for (const Finding& f : findings) {
+    if (f.fix && f.fix->removeFile) {
+      leftovers = true;
+      if (dryRun) outcome.diff += "Only in " + shownFolder + ": " + utf8(f.file) + "\n";
+    }
+  }
+  const bool rewrite = before && after != *before;
+  if (dryRun) {
+    if (rewrite) {
+      outcome.diff = unifiedDiff(readableText(*before), readableText(after),
+                                 utf8((std::filesystem::path(folder) / kConfigFile).u16string())) +
+                     outcome.diff;
+    }
+    return outcome;
+  }
+  if (rewrite) {
+    if (platform::readFileBytes(kConfigFile) != before) {
+      outcome.error = "config.xml changed after it was read: nothing written";
+      return outcome;
+    }
+    platform::FileReplacement replacement(kConfigFile);
+    if (!replacement.write(after) || !replacement.commit()) {
+      outcome.error = "config.xml cannot be replaced: nothing written";
+      return outcome;
+    }
+  }
+  if (leftovers) platform::removeLeftovers();
+  return outcome;
+}
+
+}  // namespace check

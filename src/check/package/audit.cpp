@@ -1,0 +1,112 @@
+#include "check/package/audit.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <tuple>
+
+#include "app/launcher.h"
+
+namespace check {
+
+namespace {
+
+// What sets a run's outcome apart, beyond the package's own values: runs
+// with the same key differ only in the code, barPc and market they write.
+std::u16string outcomeOf(const RunTrace& trace) {
+  const Customization& done = trace.customization;
+  std::u16string key = number(trace.cmdVariant) + u"|" + number(static_cast<long>(trace.end)) +
+                       u"|" + number(static_cast<long>(trace.load.status)) + u"|" +
+                       done.variantName;
+  for (const PatchCall& call : done.patches) {
+    key += u"|" + call.request.setupPath + u":" + number(static_cast<long>(call.patched.outcome)) +
+           u":" + number(static_cast<long>(call.patched.applied.size()));
+  }
+  return key;
+}
+
+// The findings of every run, each once, with the packages it breaks.
+struct RunFindings {
+  using Key = std::tuple<RuleId, std::u16string, long, long, std::u16string>;
+  std::map<Key, std::size_t> index;
+  std::vector<Finding> findings;
+  std::vector<std::set<std::u16string>> codes;  // of each finding
+};
+
+void addRunFinding(RunFindings& runs, const Finding& f, const std::u16string& packageCode) {
+  const auto key = std::tuple(f.rule, f.file, f.position.line, f.position.column, f.message);
+  const auto [at, inserted] = runs.index.emplace(key, runs.findings.size());
+  if (inserted) {
+    runs.findings.push_back(f);
+    runs.codes.emplace_back();
+  }
+  runs.codes[at->second].insert(packageCode);
+  runs.findings[at->second].packages = runs.codes[at->second].size();
+}
+
+// config.xml's findings first, in document order, then the other files'.
+void order(std::vector<Finding>& findings) {
+  std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) {
+    const auto rank = [](const Finding& f) {
+      return std::tuple(f.file != kConfigFile, f.file, f.position.line, f.position.column);
+    };
+    return rank(a) < rank(b);
+  });
+}
+
+// What the runs of an audit share: the files read, the findings so far and
+// the outcomes seen.
+struct Runs {
+  ConfigView& config;
+  DiskFiles disk;
+  RunFindings findings;
+  std::set<std::u16string> outcomes;
+};
+
+// The row of one kind of launcher of an entry, from its run; true when the
+// run customises the package completely.
+bool auditRun(const ConfigEntry& entry, std::int32_t kind, Runs& runs, AuditRow& row) {
+  row.code = entry.code;
+  row.position = entry.position;
+  row.cmdVariant = kind;
+  row.launcherName = launcherFor(entry.code, kind);
+  CheckedRun run = checkRun(startedBy(row.launcherName), runs.config, runs.disk);
+  row.complete = run.complete;
+  if (!run.findings.empty()) row.cause = run.findings.front().message;
+  for (const Finding& f : run.findings) addRunFinding(runs.findings, f, entry.code);
+  if (runs.outcomes.insert(outcomeOf(run.trace)).second) {
+    row.firstOfOutcome = true;
+    row.changes = std::move(run.changes);
+  }
+  return run.complete;
+}
+
+}  // namespace
+
+std::u16string launcherFor(const std::u16string& code, std::int32_t cmdVariant) {
+  return kLauncherPrefix + (u"package_all_" + code + (cmdVariant == 0 ? u"_x.exe" : u"_xl.exe"));
+}
+
+Audit auditPackages() {
+  Audit audit;
+  ConfigView config;
+  loadConfigView(config, true);
+  audit.config = config.load;
+  audit.findings = config.findings;
+  for (Finding& f : leftoverFindings()) audit.findings.push_back(std::move(f));
+  if (!config.document) return audit;
+
+  Runs runs{config, {}, {}, {}};
+  for (const ConfigEntry& entry : config.outline.entries) {
+    if (!entry.read) continue;
+    ++audit.packages;
+    const bool cif = auditRun(entry, 0, runs, audit.rows.emplace_back());
+    const bool cmd = auditRun(entry, 1, runs, audit.rows.emplace_back());
+    if (cif && cmd) ++audit.completePackages;
+  }
+  for (Finding& f : runs.findings.findings) audit.findings.push_back(std::move(f));
+  order(audit.findings);
+  return audit;
+}
+
+}  // namespace check

@@ -1,0 +1,43 @@
+// Every package of a folder's config.xml checked at once, for both kinds of
+// launcher, with what only a view of the whole file shows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "check/package/check_run.h"
+
+namespace check {
+
+// One kind of launcher of one package.
+struct AuditRow {
+  std::u16string code;
+  Position position;            // the entry's
+  std::int32_t cmdVariant = 0;  // 0: the .cif kind (..._x.exe), 1: the .cmd kind (..._xl.exe)
+  std::u16string launcherName;  // a launcher name of that kind carrying the code
+  bool complete = false;
+  std::u16string cause;  // the first finding of the run when not complete
+  // The first package of each distinct outcome keeps the changes its run
+  // makes, for showing as diffs; the others keep none.
+  bool firstOfOutcome = false;
+  std::vector<FileChange> changes;
+};
+
+struct Audit {
+  SettingsLoad config;               // a status other than Loaded: config.xml cannot be read
+  std::vector<AuditRow> rows;        // per package in document order: .cif kind, .cmd kind
+  std::vector<Finding> findings;     // config.xml's in document order, then the other files'
+  std::size_t packages = 0;          // the entries a run reads
+  std::size_t completePackages = 0;  // those complete for both kinds
+};
+
+// A launcher name of the kind `cmdVariant` whose package code is `code`.
+std::u16string launcherFor(const std::u16string& code, std::int32_t cmdVariant);
+
+// Audits every package of config.xml in the current directory, reading each
+// file once and writing nothing. COM must be initialised on this thread.
+Audit auditPackages();
+
+}  // namespace check

@@ -1,0 +1,67 @@
+// A customisation run made by the check tool: the run's own code, over a
+// view of the package folder that keeps every write in memory.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/driver.h"
+#include "check/lint/config_lint.h"
+#include "check/lint/finding.h"
+#include "customize/dry_run_folder.h"
+
+namespace check {
+
+// The processes of a run started by the launcher file `launcher`: the tool,
+// the launcher under its file name (a process name has no folder), and the
+// desktop shell that started it. The walk starts at `selfId`.
+struct StartedBy {
+  std::uint32_t selfId = 0;
+  platform::ProcessLookup processes;
+};
+StartedBy startedBy(const std::u16string& launcher);
+
+// The config.xml of the current directory, loaded on first use and then
+// shared by every run, with its outline.
+struct ConfigView {
+  bool tried = false;
+  SettingsLoad load;  // the status is not Loaded when the document did not load
+  platform::XmlDocument document;
+  ConfigOutline outline;
+  std::vector<Finding> findings;  // about the file: the outline's, or why it did not load
+  // For runs of many packages: the entries by code, looked up there rather
+  // than by one query each.
+  bool indexed = false;
+  EntryIndex index;
+};
+
+// Loads the view's document and outlines it, once; with `indexed`, indexes
+// its entries too.
+void loadConfigView(ConfigView& config, bool indexed = false);
+
+// A live file as it is now and as the run leaves it.
+struct FileChange {
+  std::u16string name;
+  std::optional<std::string> before;  // nullopt: the file does not exist now
+  std::string after;
+};
+
+struct CheckedRun {
+  RunTrace trace;
+  std::vector<Finding> findings;  // why the run falls short of customising the package
+  std::vector<FileChange> changes;
+  bool complete = false;  // the package is customised completely
+};
+
+// The temporary files that interrupted runs left in the current directory,
+// one finding each: they would ship with the package.
+std::vector<Finding> leftoverFindings();
+
+// Runs the customisation in the current directory with the processes given,
+// settings from `config` and files read through `disk`, writing nothing. The
+// run keeps no reference to `disk` or `config`.
+CheckedRun checkRun(const StartedBy& start, ConfigView& config, DiskFiles& disk);
+
+}  // namespace check

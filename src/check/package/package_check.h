@@ -1,0 +1,25 @@
+// The check of one package: a run started by one launcher, with what
+// config.xml shows about the package's entry.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "check/package/check_run.h"
+
+namespace check {
+
+struct PackageCheck {
+  std::optional<std::u16string> launcherGiven;  // named on the command line, as given
+  ConfigView config;
+  CheckedRun run;
+  std::vector<Finding> findings;  // the run's, then config.xml's about the entry and the file
+};
+
+// Checks the package in the current directory as a run started by the
+// launcher file `launcher` would customise it, or when none is given, a run
+// started where this process was.
+PackageCheck checkPackage(const std::optional<std::u16string>& launcher);
+
+}  // namespace check

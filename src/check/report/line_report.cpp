@@ -1,0 +1,81 @@
+#include "check/report/line_report.h"
+
+namespace check {
+
+namespace {
+
+// Escapes what a workflow command's data (and, with `property`, a property
+// value) must not hold as it is.
+std::string escaped(const std::string& text, bool property) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '%') {
+      out += "%25";
+    } else if (c == '\r') {
+      out += "%0D";
+    } else if (c == '\n') {
+      out += "%0A";
+    } else if (property && c == ':') {
+      out += "%3A";
+    } else if (property && c == ',') {
+      out += "%2C";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// The finding where an editor can show it: at line 1, column 1 when it is
+// about a file, or the package folder, as a whole.
+Finding placed(Finding finding) {
+  if (finding.position.line <= 0) finding.position = {1, 1};
+  return finding;
+}
+
+}  // namespace
+
+std::string gccLine(const std::string& where, const Finding& finding) {
+  return where + ": " + severityName(severityOf(finding)) + ": " + utf8(finding.message) + " [" +
+         rule(finding.rule).name + "]\n";
+}
+
+std::string fixItNote(const ReportContext& context, const Finding& finding) {
+  if (!finding.fix) return {};
+  Finding at = finding;
+  at.position = finding.fix->edits.empty() ? Position{1, 1} : finding.fix->edits.front().start;
+  return location(context, at) + ": note: fix-it: " + utf8(finding.fix->description) + "\n";
+}
+
+std::string gccReport(const ReportContext& context, const std::vector<Finding>& findings) {
+  std::string out;
+  for (const Finding& f : findings) {
+    const Finding at = placed(f);
+    std::string where = location(context, at);
+    if (f.file.empty()) where += ":1:1";
+    out += gccLine(where, at) + fixItNote(context, f);
+  }
+  return out;
+}
+
+std::string githubReport(const ReportContext& context, const std::vector<Finding>& findings) {
+  std::string out;
+  for (const Finding& found : findings) {
+    const Finding f = found.file.empty() ? found : placed(found);
+    std::string properties;
+    if (!f.file.empty()) properties += "file=" + escaped(shownFile(context, f.file), true) + ",";
+    if (f.position.line > 0) properties += "line=" + std::to_string(f.position.line) + ",";
+    if (f.position.column > 0) properties += "col=" + std::to_string(f.position.column) + ",";
+    out += std::string("::") + severityName(severityOf(f)) + " " + properties +
+           "title=" + rule(f.rule).name + "::" + escaped(utf8(f.message), false) + "\n";
+  }
+  return out;
+}
+
+std::string joinedLines(const std::vector<FolderReport>& reports) {
+  std::string out;
+  for (const FolderReport& report : reports) out += report.text;
+  return out;
+}
+
+}  // namespace check

@@ -1,0 +1,23 @@
+// The findings as SARIF 2.1.0, for code-scanning services and their viewers.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "check/lint/finding.h"
+#include "check/report/report.h"
+
+namespace check {
+
+// One run of the tool over one package folder: every rule, and a result per
+// finding with its place in the folder.
+nlohmann::ordered_json sarifRun(const ReportContext& context, const std::vector<Finding>& findings);
+
+// What is printed for the folders given: one SARIF log with a run per folder,
+// in their order. The run of a folder that could not be checked has no
+// result and an invocation that failed, saying why.
+std::string sarifFolders(const std::vector<FolderReport>& reports);
+
+}  // namespace check
