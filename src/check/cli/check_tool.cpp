@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <optional>
 
-#include "check/lint/fix_run.h"
 #include "check/cli/options.h"
+#include "check/lint/fix_run.h"
 #include "check/report/output_format.h"
 #include "platform/codepage.h"
 #include "platform/console.h"

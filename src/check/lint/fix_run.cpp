@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "check/package/check_run.h"
 #include "check/lint/config_fix.h"
+#include "check/package/check_run.h"
 #include "check/report/report.h"
 #include "check/report/unified_diff.h"
 #include "platform/files.h"

@@ -9,8 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "check/package/check_run.h"
 #include "check/lint/finding.h"
+#include "check/package/check_run.h"
 
 namespace check {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "check/report/line_report.h"
 #include "check/package/verdict.h"
+#include "check/report/line_report.h"
 #include "platform/codepage.h"
 
 namespace check {
