@@ -1,5 +1,8 @@
 #include "check/report/line_report.h"
 
+#include <algorithm>
+#include <string_view>
+
 namespace check {
 
 namespace {
@@ -75,6 +78,26 @@ std::string githubReport(const ReportContext& context, const std::vector<Finding
 std::string joinedLines(const std::vector<FolderReport>& reports) {
   std::string out;
   for (const FolderReport& report : reports) out += report.text;
+  return out;
+}
+
+std::string githubLines(const std::vector<FolderReport>& reports) {
+  std::string out = joinedLines(reports);
+  std::size_t errors = 0;
+  std::size_t warnings = 0;
+  std::size_t line = 0;
+  while (line < out.size()) {
+    const std::string_view command = std::string_view(out).substr(line);
+    errors += command.starts_with("::error ");
+    warnings += command.starts_with("::warning ");
+    line = std::min(out.find('\n', line), out.size()) + 1;
+  }
+  if (errors > kGithubShown || warnings > kGithubShown) {
+    out += "::notice title=pkgcustomize-check::" + std::to_string(errors) + " errors and " +
+           std::to_string(warnings) + " warnings annotated, of which GitHub shows " +
+           std::to_string(kGithubShown) + " of each kind for a step: see every finding with " +
+           "--format sarif, uploaded to code scanning\n";
+  }
   return out;
 }
 

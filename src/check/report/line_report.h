@@ -1,6 +1,7 @@
 // Findings one to a line, for editors, linters' problem matchers and CI.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,15 @@ std::string fixItNote(const ReportContext& context, const Finding& finding);
 // GitHub Actions workflow commands: "::error file=F,line=L,col=C,title=RULE::MESSAGE",
 // a finding about a file as a whole at line 1, column 1.
 std::string githubReport(const ReportContext& context, const std::vector<Finding>& findings);
+
+// How many error annotations, and how many warning ones, GitHub shows for a
+// step; it drops the rest.
+inline constexpr std::size_t kGithubShown = 10;
+
+// The github reports of the folders one after the other, and once at the end,
+// when GitHub would drop some of them, a notice that says so and points to
+// SARIF.
+std::string githubLines(const std::vector<FolderReport>& reports);
 
 // The reports of several folders in a format of lines, one after the other;
 // those of the folders that could not be checked are empty.

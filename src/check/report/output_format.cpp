@@ -42,7 +42,7 @@ const std::vector<OutputFormat>& outputFormats() {
        [](const Audit& audit, FolderReport& r) {
          r.text = githubReport(r.context, audit.findings);
        },
-       joinedLines},
+       githubLines},
   };
   return formats;
 }

@@ -138,23 +138,56 @@ json sarifRun(const ReportContext& context, const std::vector<Finding>& findings
       {"results", results}};
 }
 
-std::string sarifFolders(const std::vector<FolderReport>& reports) {
-  json runs = json::array();
-  for (const FolderReport& report : reports) {
-    if (report.error.empty()) {
-      runs.push_back(report.document);
+namespace {
+
+// The base of the folder's results when several folders share one run: the
+// first "PACKAGE1", the next "PACKAGE2", and so on.
+void rebase(json& node, const std::string& base) {
+  if (node.is_object()) {
+    if (node.contains("uriBaseId")) node["uriBaseId"] = base;
+    for (auto& [key, value] : node.items()) rebase(value, base);
+  } else if (node.is_array()) {
+    for (json& value : node) rebase(value, base);
+  }
+}
+
+// The folders' runs as one: code-scanning services take one run of a tool
+// per upload. Each folder keeps a base of its own, named by the folder as
+// given; the folders that could not be checked are notifications of an
+// invocation that failed.
+json mergedRun(const std::vector<FolderReport>& reports) {
+  json run = sarifRun(reports.front().context, {});
+  run["originalUriBaseIds"] = json::object();
+  json notifications = json::array();
+  for (std::size_t i = 0; i < reports.size(); ++i) {
+    const FolderReport& report = reports[i];
+    const std::string base = kBase + std::to_string(i + 1);
+    run["originalUriBaseIds"][base] = {{"uri", folderUri(report.context.folder)},
+                                       {"description", message(shownFolder(report.context))}};
+    if (!report.error.empty()) {
+      notifications.push_back({{"level", "error"}, {"message", message(report.error)}});
       continue;
     }
-    json run = sarifRun(report.context, {});
-    run["invocations"] =
-        json::array({{{"executionSuccessful", false},
-                      {"toolExecutionNotifications",
-                       json::array({{{"level", "error"}, {"message", message(report.error)}}})}}});
-    runs.push_back(run);
+    for (json result : report.document["results"]) {
+      rebase(result, base);
+      run["results"].push_back(std::move(result));
+    }
   }
+  if (!notifications.empty()) {
+    run["invocations"] = json::array(
+        {{{"executionSuccessful", false}, {"toolExecutionNotifications", notifications}}});
+  }
+  return run;
+}
+
+}  // namespace
+
+std::string sarifFolders(const std::vector<FolderReport>& reports) {
+  json run = reports.size() == 1 && reports.front().error.empty() ? reports.front().document
+                                                                  : mergedRun(reports);
   return dumped({{"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
                  {"version", "2.1.0"},
-                 {"runs", runs}});
+                 {"runs", json::array({std::move(run)})}});
 }
 
 }  // namespace check

@@ -15,9 +15,10 @@ namespace check {
 // finding with its place in the folder.
 nlohmann::ordered_json sarifRun(const ReportContext& context, const std::vector<Finding>& findings);
 
-// What is printed for the folders given: one SARIF log with a run per folder,
-// in their order. The run of a folder that could not be checked has no
-// result and an invocation that failed, saying why.
+// What is printed for the folders given: one SARIF log with one run. With
+// several folders, the results of each are placed in a base of its own
+// ("PACKAGE1", "PACKAGE2", ... in their order), and a folder that could not
+// be checked is a notification of an invocation that failed, saying why.
 std::string sarifFolders(const std::vector<FolderReport>& reports);
 
 }  // namespace check

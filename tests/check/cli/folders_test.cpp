@@ -149,19 +149,30 @@ TEST(FoldersJson, HoldsAnEntryPerFolder) {
       "byRule": {"missing-text": 1, "wrapped-value": 1}, "folders": 3, "notChecked": 1})"));
 }
 
-// SARIF: one log with a run per folder, each placing its results in its own
-// folder; a folder that was not checked is a run whose invocation failed.
-TEST(FoldersSarif, HoldARunPerFolder) {
+// SARIF: one log with one run, as code scanning takes it, each folder's
+// results placed in a base of its own; a folder that was not checked is a
+// notification of an invocation that failed.
+TEST(FoldersSarif, HoldOneRun) {
   const nlohmann::json log = foldersDocument("--format=sarif");
-  nlohmann::json runs = nlohmann::json::array();
-  for (const auto& run : log["runs"]) {
-    const std::string base = run["originalUriBaseIds"]["PACKAGE"]["uri"];
-    runs.push_back({base.substr(base.rfind('/', base.size() - 2)), run["results"].size(),
-                    run.value("invocations", nlohmann::json())});
+  ASSERT_EQ(log["runs"].size(), 1u);
+  const auto& run = log["runs"][0];
+  nlohmann::json bases = nlohmann::json::array();
+  for (const auto& [id, base] : run["originalUriBaseIds"].items()) {
+    const std::string uri = base["uri"];
+    bases.push_back({id, uri.substr(uri.rfind('/', uri.size() - 2)), base["description"]["text"]});
   }
-  EXPECT_EQ(runs, nlohmann::json::parse(R"([["/clean/", 0, null], ["/missing/", 0,
-      [{"executionSuccessful": false, "toolExecutionNotifications": [{"level": "error",
-        "message": {"text": "the folder missing does not exist."}}]}]], ["/mistakes/", 2, null]])"));
+  EXPECT_EQ(bases, nlohmann::json::parse(R"([["PACKAGE1", "/clean/", "clean."],
+      ["PACKAGE2", "/missing/", "missing."], ["PACKAGE3", "/mistakes/", "mistakes."]])"));
+  nlohmann::json placed = nlohmann::json::array();
+  for (const auto& result : run["results"]) {
+    const auto& where = result["locations"][0]["physicalLocation"]["artifactLocation"];
+    placed.push_back({result["ruleId"], where["uriBaseId"], where["uri"]});
+  }
+  EXPECT_EQ(placed, nlohmann::json::parse(R"([["wrapped-value", "PACKAGE3", "config.xml"],
+      ["missing-text", "PACKAGE3", "kv-setup_o.cmd"]])"));
+  EXPECT_EQ(run["invocations"], nlohmann::json::parse(R"([{"executionSuccessful": false,
+      "toolExecutionNotifications": [{"level": "error",
+        "message": {"text": "the folder missing does not exist."}}]}])"));
 }
 
 }  // namespace

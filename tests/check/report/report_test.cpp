@@ -178,6 +178,30 @@ TEST(Escapes, KeepEachReaderRight) {
             "::error file=a%3Ab%2Cc,line=1,col=1,title=run-error::1%25%0D%0A2:3,4\n");
 }
 
+// GitHub shows ten error and ten warning annotations of a step: past that,
+// one notice at the end, counted over every folder, points to SARIF.
+TEST(Github, SaysOnceWhenGithubDropsAnnotations) {
+  struct Row {
+    std::vector<std::pair<int, int>> folders;  // errors and warnings of each folder
+    bool notice;
+  };
+  for (const Row& row : {Row{{{10, 10}}, false}, Row{{{11, 0}}, true}, Row{{{0, 11}}, true},
+                         Row{{{6, 1}, {5, 1}}, true}, Row{{{5, 5}, {5, 5}}, false}}) {
+    std::vector<check::FolderReport> reports(row.folders.size());
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+      for (int e = 0; e < row.folders[i].first; ++e) reports[i].text += "::error title=x::y\n";
+      for (int w = 0; w < row.folders[i].second; ++w) reports[i].text += "::warning title=x::y\n";
+    }
+    const std::string out = check::githubLines(reports);
+    const std::size_t notice = out.find("::notice title=pkgcustomize-check::");
+    EXPECT_EQ(notice != std::string::npos, row.notice) << out;
+    if (row.notice) {
+      EXPECT_EQ(out.find("::notice", notice + 1), std::string::npos);
+      EXPECT_TRUE(out.ends_with("--format sarif, uploaded to code scanning\n")) << out;
+    }
+  }
+}
+
 struct StatusCase {
   const char* what;
   std::vector<std::u16string> args;  // after the mistakes folder
