@@ -6,6 +6,7 @@ structural mistakes a schema can state.
 """
 import json
 import pathlib
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -32,6 +33,8 @@ def config(*entries, head="<config>"):
     return '<?xml version="1.0" encoding="UTF-8"?>\n' + head + "\n" + "\n".join(entries) + "\n</config>\n"
 
 
+SCHEMA_LOCATION = ('<config xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance"'
+                   ' xsi:noNamespaceSchemaLocation="config.xsd">')
 O_ENTRY = "<package_type>O</package_type><quil_bar_pc>1A2B</quil_bar_pc><market_type>de-de</market_type>"
 
 # (name, config.xml, True when the schema must refuse it)
@@ -44,7 +47,7 @@ ROWS = [
     ("comments and blanks between elements", config("<!-- a -->", entry(body="\n  <!-- b -->\n  <package_type>E</package_type>\n  <market_type>x</market_type>\n")), False),
     ("a wrapped value", config(entry(body="<package_type>E</package_type><market_type>\n  x\n</market_type>")), False),
     ("blanks around a value", config(entry(body="<package_type> O </package_type><market_type>x</market_type>")), False),
-    ("a schema location", config(entry(), head='<config xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance" xsi:noNamespaceSchemaLocation="config.xsd">'), False),
+    ("a schema location", config(entry(), head=SCHEMA_LOCATION), False),
     ("another attribute on an entry", config('<binary code="TR01" note="x"><package_type>E</package_type><market_type>x</market_type></binary>'), False),
     ("a code with a dot", config(entry(code="TR01.7")), False),
     ("a misspelt entry", config("<binnary code=\"TR0420\"><package_type>E</package_type><market_type>x</market_type></binnary>"), True),
@@ -71,6 +74,12 @@ def check_rules(folder):
     return {finding["rule"] for finding in json.loads(result.stdout)["findings"]}
 
 
+def check_rows(folder):
+    result = subprocess.run([CHECK, "--all", "--format", "json", str(folder)],
+                            capture_output=True, check=True)
+    return json.loads(result.stdout)["packages"]
+
+
 def schema_accepts(path):
     return subprocess.run(["xmllint", "--noout", "--schema", str(SCHEMA), str(path)],
                           capture_output=True, check=False).returncode == 0
@@ -85,6 +94,19 @@ class SchemaAgreesWithTheCheck(unittest.TestCase):
                 structural = check_rules(folder) & STRUCTURAL
                 self.assertEqual(bool(structural), refused, f"the check found {structural}")
                 self.assertEqual(schema_accepts(path), not refused)
+
+    def test_a_schema_location_changes_nothing(self):
+        sample = ROOT / "examples" / "sample-package"
+        with tempfile.TemporaryDirectory() as folder:
+            for file in sample.iterdir():
+                shutil.copy(file, folder)
+            path = pathlib.Path(folder) / "config.xml"
+            path.write_text(path.read_text(encoding="utf-8").replace("<config>", SCHEMA_LOCATION, 1),
+                            encoding="utf-8")
+            self.assertIn("noNamespaceSchemaLocation", path.read_text(encoding="utf-8"))
+            self.assertEqual(check_rules(folder), set())
+            self.assertEqual(check_rows(folder), check_rows(sample))
+            self.assertTrue(schema_accepts(path))
 
     def test_examples(self):
         for config_file in sorted((ROOT / "examples").glob("*/config.xml")):
