@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Shows that script/check-exe --zip refuses a release zip that lacks its
-# licence, notices or bill of materials, or whose bill does not match the
-# exes it ships. Each row breaks one thing in a copy of a good release and
+# licence, notices, bill of materials or schema, or whose bill does not
+# match the exes and files it ships. Each row breaks one thing in a copy of a good release and
 # names the complaint it must get; the intact copy must pass.
 # Usage: tests/release/check-zip.sh DIST CERT   (a release of script/release
 # signed with CERT; its x64 zip is used)
@@ -47,6 +47,9 @@ break_unsigned_exe() {
 }
 break_exe_not_in_bill() { edit_bill 'bom["components"] = [c for c in bom["components"] if c["name"] != "pkgcustomize-check.exe"]'; }
 break_exe_not_in_zip() { rm "$tree/pkgcustomize-check.exe"; }
+break_no_schema() { rm "$tree/docs/config.xsd"; }
+break_schema_changed() { echo '<!-- -->' >>"$tree/docs/config.xsd"; }
+break_schema_not_in_bill() { edit_bill 'bom["components"] = [c for c in bom["components"] if c["name"] != "docs/config.xsd"]'; }
 break_component_not_in_notices() { sed -i '/^mingw-w64-crt [0-9]/d' "$tree/THIRD-PARTY-NOTICES"; }
 
 # row: the break | what check-exe must say (empty: it must pass)
@@ -63,6 +66,9 @@ rows=(
   "exe_not_in_bill|pkgcustomize-check.exe is not in the bill of materials"
   "exe_not_in_zip|lists pkgcustomize-check.exe, which is not in the zip"
   "component_not_in_notices|THIRD-PARTY-NOTICES has no section for mingw-w64-crt"
+  "no_schema|lists docs/config.xsd, which is not in the zip"
+  "schema_changed|docs/config.xsd: the bill's SHA-256 is not the file's in the zip"
+  "schema_not_in_bill|docs/config.xsd is not in the bill of materials"
 )
 
 passed=0 failed=0

@@ -141,6 +141,21 @@ class Spdx(unittest.TestCase):
                 self.assertEqual(tp.spdx(debian), spdx)
 
 
+    def test_a_header_with_gccs_exception(self):
+        granted = ("As a special exception, if you include this header file into source\n"
+                   " files compiled by GCC, this header file does not by itself cause\n"
+                   " the resulting executable to be covered by the GNU General Public\n License.")
+        rows = [
+            ("GPL-2+", granted, "GPL-2.0-or-later WITH GCC-exception-2.0"),
+            ("GPL-2+", "This file is part of GCC.", "GPL-2.0-or-later"),
+            ("LGPL-2.1+", granted, "LGPL-2.1-or-later"),
+            ("public-domain", "", "LicenseRef-public-domain"),
+        ]
+        for licence, notice, terms in rows:
+            with self.subTest(licence=licence, notice=notice[:20]):
+                self.assertEqual(tp.header_licence(licence, notice), terms)
+
+
 class Where(unittest.TestCase):
     def test_the_programs_and_builds_a_part_is_in(self):
         both = [tp.Build("", "x86", "", {}), tp.Build("", "x64", "", {})]
