@@ -104,12 +104,12 @@ int checkFolder(const Options& options, const OutputFormat& format,
   }
   if (options.all) {
     Audit audit = auditPackages();
-    attachFixes(audit.findings);
+    audit.suppressed = settleFindings(audit.findings, true).suppressed;
     format.audit(audit, report);
     return exitStatus(audit.findings, options.strict);
   }
   PackageCheck check = checkPackage(options.launcher);
-  attachFixes(check.findings);
+  check.suppressed = settleFindings(check.findings, false).suppressed;
   format.package(check, report);
   return exitStatus(check.findings, options.strict);
 }

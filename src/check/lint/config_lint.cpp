@@ -291,8 +291,7 @@ Position firstNonUtf8(std::string_view bytes) {
 }
 
 bool byPosition(const Finding& a, const Finding& b) {
-  return std::pair(a.position.line, a.position.column) <
-         std::pair(b.position.line, b.position.column);
+  return a.position < b.position;
 }
 
 }  // namespace

@@ -120,6 +120,11 @@ const std::vector<Rule> kRules = {
      "An interrupted run left its temporary file behind; it would ship with the package. The "
      "next complete run removes it.",
      "Delete the file, or let a complete run remove it."},
+    {RuleId::UnusedSuppression, "unused-suppression", W, "A suppression that keeps nothing out",
+     "A comment <!-- pkgcustomize-check: ignore RULE --> names a rule of which no finding is "
+     "about the element after it (or, before the document element, about the file): the "
+     "mistake it was written for is gone, or the rule's name is misspelt.",
+     "Remove the rule from the comment, or the comment."},
 };
 
 }  // namespace

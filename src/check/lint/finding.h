@@ -41,6 +41,7 @@ enum class RuleId {
   EncodingMismatch,
   UnusualEncoding,
   LeftoverFile,
+  UnusedSuppression,
 };
 
 struct Rule {
@@ -59,6 +60,7 @@ const Rule& rule(RuleId id);
 struct Position {
   long line = 0;  // both from 1; 0 when unknown
   long column = 0;
+  friend auto operator<=>(const Position&, const Position&) = default;
 };
 
 // One replacement in the bytes of a file.

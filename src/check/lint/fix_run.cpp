@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "check/lint/config_fix.h"
+#include "check/lint/suppression.h"
 #include "check/package/check_run.h"
 #include "check/report/report.h"
 #include "check/report/unified_diff.h"
@@ -10,18 +11,20 @@
 
 namespace check {
 
-std::optional<std::string> attachFixes(std::vector<Finding>& findings) {
-  std::optional<std::string> bytes = platform::readFileBytes(kConfigFile);
+Settled settleFindings(std::vector<Finding>& findings, bool reportUnused) {
+  Settled settled{platform::readFileBytes(kConfigFile), {}};
   ConfigView config;
   loadConfigView(config);
-  planFixes(findings, bytes.value_or(""), config.outline);
-  return bytes;
+  settled.suppressed = applySuppressions(
+      findings, findSuppressions(settled.bytes.value_or("")), reportUnused);
+  planFixes(findings, settled.bytes.value_or(""), config.outline);
+  return settled;
 }
 
 FixOutcome fixFindings(std::vector<Finding> findings, bool dryRun, const std::u16string& folder) {
   FixOutcome outcome;
   const std::string shownFolder = folder.empty() ? "." : utf8(folder);
-  const std::optional<std::string> before = attachFixes(findings);
+  const std::optional<std::string> before = settleFindings(findings, false).bytes;
   const std::string after = before ? applyEdits(*before, findings) : std::string();
   bool leftovers = false;
   for (const Finding& f : findings) {

@@ -10,10 +10,15 @@
 
 namespace check {
 
-// Gives the findings of a check of the current directory their fixes, from
-// config.xml as it is now (planFixes()). The bytes they were planned on;
-// nullopt when config.xml cannot be read.
-std::optional<std::string> attachFixes(std::vector<Finding>& findings);
+// The findings of a check of the current directory settled against
+// config.xml as it is now: those its suppression comments keep out taken out
+// (with `reportUnused`, an unused-suppression finding added for what keeps
+// nothing out), and the others given their fixes (planFixes()).
+struct Settled {
+  std::optional<std::string> bytes;  // what they were planned on; nullopt: config.xml unreadable
+  std::vector<Finding> suppressed;   // the findings kept out
+};
+Settled settleFindings(std::vector<Finding>& findings, bool reportUnused);
 
 struct FixOutcome {
   std::string error;  // why nothing was written; empty when all went well

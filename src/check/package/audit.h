@@ -29,6 +29,7 @@ struct Audit {
   SettingsLoad config;               // a status other than Loaded: config.xml cannot be read
   std::vector<AuditRow> rows;        // per package in document order: .cif kind, .cmd kind
   std::vector<Finding> findings;     // config.xml's in document order, then the other files'
+  std::vector<Finding> suppressed;   // those a suppression comment keeps out, in that order
   std::size_t packages = 0;          // the entries a run reads
   std::size_t completePackages = 0;  // those complete for both kinds
 };

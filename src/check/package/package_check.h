@@ -14,7 +14,8 @@ struct PackageCheck {
   std::optional<std::u16string> launcherGiven;  // named on the command line, as given
   ConfigView config;
   CheckedRun run;
-  std::vector<Finding> findings;  // the run's, then config.xml's about the entry and the file
+  std::vector<Finding> findings;    // the run's, then config.xml's about the entry and the file
+  std::vector<Finding> suppressed;  // those a suppression comment keeps out, in that order
 };
 
 // Checks the package in the current directory as a run started by the

@@ -58,10 +58,11 @@ json head(const ReportContext& context, const char* mode) {
   return out;
 }
 
-json summary(const std::vector<Finding>& findings) {
+json summary(const std::vector<Finding>& findings, const std::vector<Finding>& suppressed) {
   return {{"errors", countErrors(findings)},
           {"warnings", countWarnings(findings)},
-          {"byRule", countByRule(findings)}};
+          {"byRule", countByRule(findings)},
+          {"suppressed", suppressed.size()}};
 }
 
 json launcherJson(const PackageCheck& check) {
@@ -165,9 +166,10 @@ json jsonReport(const ReportContext& context, const PackageCheck& check) {
   out["patches"] = patches;
   out["changes"] = changesJson(check.run.changes, context.withDiff);
   out["findings"] = findingsJson(check.findings);
+  out["suppressed"] = findingsJson(check.suppressed);
   out["complete"] = check.run.complete;
   out["cause"] = check.run.complete ? json() : json(utf8(check.run.findings.front().message));
-  out["summary"] = summary(check.findings);
+  out["summary"] = summary(check.findings, check.suppressed);
   return out;
 }
 
@@ -194,7 +196,8 @@ json auditJsonReport(const ReportContext& context, const Audit& audit) {
   out["configStatus"] = statusName(audit.config.status);
   out["packages"] = rows;
   out["findings"] = findingsJson(audit.findings);
-  json counts = summary(audit.findings);
+  out["suppressed"] = findingsJson(audit.suppressed);
+  json counts = summary(audit.findings, audit.suppressed);
   counts["packages"] = audit.packages;
   counts["complete"] = audit.completePackages;
   counts["incomplete"] = audit.packages - audit.completePackages;
@@ -207,6 +210,7 @@ std::string jsonFolders(const std::vector<FolderReport>& reports) {
   json folders = json::array();
   std::size_t errors = 0;
   std::size_t warnings = 0;
+  std::size_t suppressed = 0;
   std::size_t notChecked = 0;
   std::map<std::string, std::size_t> byRule;
   for (const FolderReport& report : reports) {
@@ -220,17 +224,16 @@ std::string jsonFolders(const std::vector<FolderReport>& reports) {
     const json& counts = report.document.at("summary");
     errors += counts.at("errors").get<std::size_t>();
     warnings += counts.at("warnings").get<std::size_t>();
+    suppressed += counts.at("suppressed").get<std::size_t>();
     for (const auto& [name, count] : counts.at("byRule").items()) {
       byRule[name] += count.get<std::size_t>();
     }
   }
   json out = head("folders");
   out["folders"] = folders;
-  out["summary"] = {{"errors", errors},
-                    {"warnings", warnings},
-                    {"byRule", byRule},
-                    {"folders", reports.size()},
-                    {"notChecked", notChecked}};
+  out["summary"] = {{"errors", errors},          {"warnings", warnings},
+                    {"byRule", byRule},          {"suppressed", suppressed},
+                    {"folders", reports.size()}, {"notChecked", notChecked}};
   return dumped(out);
 }
 

@@ -29,10 +29,10 @@ const std::vector<OutputFormat>& outputFormats() {
        joinedLines},
       {"sarif", "SARIF 2.1.0 for code-scanning services",
        [](const PackageCheck& check, FolderReport& r) {
-         r.document = sarifRun(r.context, check.findings);
+         r.document = sarifRun(r.context, check.findings, check.suppressed);
        },
        [](const Audit& audit, FolderReport& r) {
-         r.document = sarifRun(r.context, audit.findings);
+         r.document = sarifRun(r.context, audit.findings, audit.suppressed);
        },
        sarifFolders},
       {"github", "GitHub Actions annotations",

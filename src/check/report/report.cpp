@@ -56,14 +56,15 @@ std::map<std::string, std::size_t> countByRule(const std::vector<Finding>& findi
   return counts;
 }
 
-std::string findingSummary(const std::vector<Finding>& findings) {
+std::string findingSummary(const std::vector<Finding>& findings, std::size_t suppressed) {
   std::string text =
       plural(countErrors(findings), "error") + ", " + plural(countWarnings(findings), "warning");
   std::string byRule;
   for (const auto& [name, count] : countByRule(findings)) {
     byRule += (byRule.empty() ? "" : ", ") + name + " " + std::to_string(count);
   }
-  return byRule.empty() ? text : text + " (" + byRule + ")";
+  if (!byRule.empty()) text += " (" + byRule + ")";
+  return suppressed == 0 ? text : text + "; " + std::to_string(suppressed) + " suppressed";
 }
 
 }  // namespace check

@@ -53,7 +53,8 @@ std::string changeDiff(const FileChange& change);
 // How many findings of each rule, by rule name.
 std::map<std::string, std::size_t> countByRule(const std::vector<Finding>& findings);
 
-// "N errors, M warnings", with the count of each rule when there are any.
-std::string findingSummary(const std::vector<Finding>& findings);
+// "N errors, M warnings", with the count of each rule when there are any, and
+// how many findings suppression comments kept out when any did.
+std::string findingSummary(const std::vector<Finding>& findings, std::size_t suppressed = 0);
 
 }  // namespace check

@@ -126,9 +126,15 @@ json result(const Finding& f) {
 
 }  // namespace
 
-json sarifRun(const ReportContext& context, const std::vector<Finding>& findings) {
+json sarifRun(const ReportContext& context, const std::vector<Finding>& findings,
+              const std::vector<Finding>& suppressed) {
   json results = json::array();
   for (const Finding& f : findings) results.push_back(result(f));
+  for (const Finding& f : suppressed) {
+    json kept = result(f);
+    kept["suppressions"] = json::array({{{"kind", "inSource"}}});
+    results.push_back(std::move(kept));
+  }
   return {
       {"tool",
        {{"driver",
@@ -156,7 +162,7 @@ void rebase(json& node, const std::string& base) {
 // given; the folders that could not be checked are notifications of an
 // invocation that failed.
 json mergedRun(const std::vector<FolderReport>& reports) {
-  json run = sarifRun(reports.front().context, {});
+  json run = sarifRun(reports.front().context, {}, {});
   run["originalUriBaseIds"] = json::object();
   json notifications = json::array();
   for (std::size_t i = 0; i < reports.size(); ++i) {

@@ -12,8 +12,10 @@
 namespace check {
 
 // One run of the tool over one package folder: every rule, and a result per
-// finding with its place in the folder.
-nlohmann::ordered_json sarifRun(const ReportContext& context, const std::vector<Finding>& findings);
+// finding with its place in the folder, then one per finding a comment in
+// config.xml suppressed, with an in-source suppression.
+nlohmann::ordered_json sarifRun(const ReportContext& context, const std::vector<Finding>& findings,
+                                const std::vector<Finding>& suppressed);
 
 // What is printed for the folders given: one SARIF log with one run. With
 // several folders, the results of each are placed in a base of its own

@@ -132,6 +132,10 @@ std::string textReport(const ReportContext& context, const PackageCheck& check) 
   }
   if (!trace.customization.variantName.empty()) customizationLines(out, trace.customization);
   findingLines(out, context, check.findings);
+  if (!check.suppressed.empty()) {
+    line(out, "suppressed",
+         std::to_string(check.suppressed.size()) + " kept out by comments in config.xml");
+  }
   line(out, "verdict", verdict(check));
   if (context.withDiff) {
     for (const FileChange& change : check.run.changes) out += "\n" + changeDiff(change);
@@ -169,7 +173,7 @@ std::string auditSummary(const Audit& audit) {
   return std::to_string(audit.packages) + " package" + (audit.packages == 1 ? "" : "s") + ": " +
          std::to_string(audit.completePackages) + " complete, " +
          std::to_string(audit.packages - audit.completePackages) + " incomplete; " +
-         findingSummary(audit.findings);
+         findingSummary(audit.findings, audit.suppressed.size());
 }
 
 }  // namespace

@@ -146,7 +146,8 @@ TEST(FoldersJson, HoldsAnEntryPerFolder) {
       ["missing", "the folder missing does not exist", null], ["mistakes/config.xml", null, "all"]])"));
   EXPECT_EQ(document["mode"], "folders");
   EXPECT_EQ(document["summary"], nlohmann::json::parse(R"({"errors": 1, "warnings": 1,
-      "byRule": {"missing-text": 1, "wrapped-value": 1}, "folders": 3, "notChecked": 1})"));
+      "byRule": {"missing-text": 1, "wrapped-value": 1}, "suppressed": 0, "folders": 3,
+      "notChecked": 1})"));
 }
 
 // SARIF: one log with one run, as code scanning takes it, each folder's
