@@ -22,18 +22,17 @@ CopyEnd dryRunCopy(DryRunFolder& folder, const std::u16string& from, const std::
                    const ByteTransform* transform) {
   const FolderFile source = dryRunFile(folder, from);
   const FolderFile& target = dryRunFile(folder, to);
-  CopyEnd end;
-  if (!source.bytes || (target.exists && !replaceable(target))) return end;
+  if (!source.bytes || (target.exists && !replaceable(target))) return CopyEnd::NotCopied;
   FolderFile copy{source.bytes, true, target.exists ? target.readOnly : source.readOnly};
+  CopyEnd end = CopyEnd::CopiedUnpatched;
   if (transform != nullptr) {
     auto bytes = transformed(*source.bytes, *transform);
-    end.patch = !bytes               ? RewriteEnd::Refused
-                : !replaceable(copy) ? RewriteEnd::NotWritten
-                                     : RewriteEnd::Rewritten;
-    if (end.patch == RewriteEnd::Rewritten) copy.bytes = std::move(bytes);
+    end = !bytes               ? CopyEnd::CopiedRefused
+          : !replaceable(copy) ? CopyEnd::CopiedUnpatched
+                               : CopyEnd::Patched;
+    if (end == CopyEnd::Patched) copy.bytes = std::move(bytes);
   }
   folder.written[to] = std::move(copy);
-  end.copied = true;
   return end;
 }
 

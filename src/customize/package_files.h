@@ -30,10 +30,35 @@ enum class RewriteEnd {
 };
 
 // How a copy ended, and with a transform, how the transform came out.
-struct CopyEnd {
-  bool copied = false;                        // false: the target is as it was
-  RewriteEnd patch = RewriteEnd::NotWritten;  // Rewritten: the copy was transformed
+enum class CopyEnd {
+  Patched,          // copied, holding what the transform made of the bytes
+  CopiedRefused,    // copied as it is: the transform refused
+  CopiedUnpatched,  // copied as it is: no transform, or the copy is read-only
+  Refused,          // the transform refused, and the copy as it is was not made
+  NotRead,          // the transform's source cannot be read: the target is as it was
+  NotCopied,        // the target is as it was
 };
+
+// Whether the target now holds a copy.
+constexpr bool copied(CopyEnd end) {
+  return end == CopyEnd::Patched || end == CopyEnd::CopiedRefused ||
+         end == CopyEnd::CopiedUnpatched;
+}
+
+// How the transform came out, as a rewrite of the copy would have.
+constexpr RewriteEnd patchEnd(CopyEnd end) {
+  switch (end) {
+    case CopyEnd::Patched:
+      return RewriteEnd::Rewritten;
+    case CopyEnd::CopiedRefused:
+    case CopyEnd::Refused:
+      return RewriteEnd::Refused;
+    case CopyEnd::NotRead:
+      return RewriteEnd::NotRead;
+    default:
+      return RewriteEnd::NotWritten;
+  }
+}
 
 struct PackageFiles {
   // Removes what interrupted runs left behind: a run calls it before its
@@ -51,11 +76,13 @@ struct PackageFiles {
   // Replaces the file `path` by what `transform` makes of its bytes, whole
   // or not at all.
   std::function<RewriteEnd(const std::u16string& path, const ByteTransform& transform)> rewriteFile;
-  // Makes the replacements made so far durable; a run calls it once, after
-  // its last one.
+  // Puts the replacements made so far in place, one right after the other,
+  // and makes them durable; a run calls it once, after its last one. Until
+  // then each is written whole and flushed to disk beside its file, so that a
+  // run stopped before holds none of them.
   std::function<void()> flush;
 };
 
-// The operations on the real files of the current directory. The folder is
-// flushed by flush(), not at each replacement.
+// The operations on the real files of the current directory. Files are moved
+// into place, and the folder flushed, by flush(), not at each replacement.
 PackageFiles realPackageFiles();

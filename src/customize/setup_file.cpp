@@ -79,8 +79,8 @@ SelectedSetup selectSetupFile(const PackageFiles& files, std::int32_t cmdVariant
   if (patch != nullptr) {
     patched = patchWith(*patch, [&](const ByteTransform& transform) {
       const CopyEnd end = files.copyFile(variant, live, &transform);
-      selected.copied = end.copied;
-      return end.patch;
+      selected.copied = copied(end);
+      return patchEnd(end);
     });
     if (patched->outcome != PatchOutcome::Skipped) {
       if (selected.copied) selected.patched = std::move(patched);
@@ -88,7 +88,7 @@ SelectedSetup selectSetupFile(const PackageFiles& files, std::int32_t cmdVariant
     }
   }
   // No patch, or one that leaves its file unopened: the copy as it is.
-  selected.copied = files.copyFile(variant, live, nullptr).copied;
+  selected.copied = copied(files.copyFile(variant, live, nullptr));
   if (selected.copied) selected.patched = std::move(patched);
   return selected;
 }

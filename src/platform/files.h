@@ -1,5 +1,5 @@
-// File access for the package folder: existence, copy, reading whole or in
-// pieces, and an all-or-nothing replacement.
+// File access for the package folder: existence, reading whole or in pieces,
+// and an all-or-nothing replacement (which also copies).
 #pragma once
 
 #include <cstddef>
@@ -27,14 +27,6 @@ bool fileExists(const std::u16string& path);
 
 // True when `path` exists and is marked read-only (no write permission).
 bool isReadOnly(const std::u16string& path);
-
-// Copies `from` over `to`, replacing an existing `to` unless it is read-only,
-// without holding the file in memory, and flushes the folder. False when
-// nothing was copied, a write that failed part-way included. An existing `to`
-// keeps what the system knows of it (mode and owner; on Windows its
-// attributes, security, creation time and streams); a new `to` takes the mode
-// or attributes of `from`.
-bool copyFile(const std::u16string& from, const std::u16string& to);
 
 // Our temporary files are named after the file they replace: its name, then
 // ".pkgcustomize-" and six ASCII letters or digits. A run that is killed can
@@ -96,6 +88,31 @@ class InputFile {
   std::intptr_t handle_ = -1;    // the system's descriptor or handle
 };
 
+// Why a replacement failed, as far as the system tells.
+enum class FileProblem {
+  None,          // it has not failed
+  InUse,         // another program holds the file, and held it through every wait
+  AccessDenied,  // the file is read-only, or this user may not change it
+  DiskFull,      // no room for the new contents
+  Missing,       // the file or its folder is not there
+  Other,
+};
+
+// A failure: its kind, and the system's code for it (errno, or the Windows
+// error), 0 when the failure is ours (a read-only file, a source not open).
+struct FileFailure {
+  FileProblem problem = FileProblem::None;
+  std::uint32_t code = 0;
+};
+
+// The waits, in milliseconds, between the tries of a file operation that
+// fails because another program holds the file (on Windows: a sharing or
+// lock violation, a file whose deletion is pending). Scanners and indexers
+// hold a file for milliseconds up to about a second; the waits grow so that
+// a short hold costs little and a hold of a second still ends in time:
+// 1270 ms in all, after which the operation fails as it would at once.
+inline constexpr int kInUseWaitsMs[] = {10, 20, 40, 80, 160, 320, 640};
+
 // Whether a commit also flushes the folder, which makes the move itself
 // durable: at once, or later for several moves together (flushFolders()).
 enum class FolderFlush { Now, Later };
@@ -103,15 +120,15 @@ enum class FolderFlush { Now, Later };
 // New contents for the file at `path`, written to a temporary file beside it
 // that replaces it in one step on commit().
 //
-// Life: construct; write() and the other appends in order; commit(), or let
-// the replacement end without one. The temporary file is made at the first
-// append (or at commit()), has no name while it is written where the file
-// system allows it, and is removed when the replacement ends without a
-// commit(). Once an append has failed, nothing more is written and commit()
-// fails, with the file as it was.
+// Life: construct; create() the temporary file (or let the first append make
+// it); write() and the other appends in order; seal() the new contents when
+// the move is to come later; commit(), or let the replacement end without one
+// (abandoned: the temporary file is removed). The temporary file has no name
+// while it is written where the file system allows it. Once a step has
+// failed, nothing more is written and commit() fails, with the file as it was.
 //
-// The file keeps what the system knows of it, as copyFile() does: mode and
-// owner; on Windows its attributes, security, creation time and streams.
+// The file keeps what the system knows of it: mode and owner; on Windows its
+// attributes, security, creation time and streams.
 class FileReplacement {
  public:
   // Replaces the existing, writable regular file at `path`.
@@ -122,9 +139,10 @@ class FileReplacement {
   FileReplacement(const FileReplacement&) = delete;
   FileReplacement& operator=(const FileReplacement&) = delete;
   ~FileReplacement();
-  // Makes the temporary file now; false when the replacement cannot be made
-  // (the file is read-only or not a regular file, or a copy's source is not open).
-  bool ready();
+  // Makes the temporary file, once; false when the replacement cannot be made
+  // (the file is read-only or not a regular file, or a copy's source is not
+  // open), now or at an earlier step.
+  bool create();
   // True when the file that commit() leaves can be replaced in turn, not being
   // marked read-only; false also when the replacement cannot be made.
   bool leavesWritable();
@@ -134,10 +152,16 @@ class FileReplacement {
   // Appends what is left of `source`, from where it has been read to its end,
   // copied from file to file within the system where it can.
   bool copyRest(InputFile& source);
-  // Flushes the new contents to disk and moves them over the file, then
+  // Flushes the new contents to disk and ends the appends, leaving commit()
+  // the move alone: several replacements sealed first land one right after
+  // the other. False, with the file as it was, when this or an earlier step failed.
+  bool seal();
+  // Seals the new contents unless sealed, and moves them over the file, then
   // flushes the folder unless told to leave that for later. False, with the
   // file as it was, when any step or an earlier append failed.
   bool commit(FolderFlush flush = FolderFlush::Now);
+  // Why the replacement failed; FileProblem::None while it has not.
+  FileFailure failure() const { return failure_; }
 
  private:
   struct Temporary;  // the temporary file, as each system keeps it
@@ -147,6 +171,8 @@ class FileReplacement {
   bool copy_ = false;             // a copy, which may create the file
   std::uint32_t sourceMode_ = 0;  // a copy's source: its mode or attributes
   bool ended_ = false;
+  bool sealed_ = false;
+  FileFailure failure_;
 };
 
 // Flushes to disk each folder that holds one of `paths`, once, making the

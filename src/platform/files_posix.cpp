@@ -143,12 +143,18 @@ class TempFile {
     return retried([&] { return ::fchmod(fd_.get(), like.st_mode & 07777); }) == 0;
   }
 
-  // Flushes the file to disk and renames it over `target`. An unnamed file
+  // Flushes the file to disk, once.
+  bool flush() {
+    flushed_ = flushed_ || retried([&] { return ::fsync(fd_.get()); }) == 0;
+    return flushed_;
+  }
+
+  // Flushes the file to disk unless flushed, and renames it over `target`. An unnamed file
   // gets a name of ours just before, so that it has one for a moment only:
   // linked through /proc/self/fd, which needs no privilege (the process table
   // needs /proc as well).
   bool moveOver(const std::string& target) {
-    if (retried([&] { return ::fsync(fd_.get()); }) != 0) return false;
+    if (!flush()) return false;
     const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
     for (int attempt = 0; name_.empty() && attempt < kNameAttempts; ++attempt) {
       std::string name = temporaryName(target);
@@ -172,6 +178,7 @@ class TempFile {
  private:
   Fd fd_{-1};
   std::string name_;  // empty while the file has no name, or once it is moved
+  bool flushed_ = false;
 };
 
 // Copies what is left of `from` to `to`: in the kernel where it can, else
@@ -195,6 +202,28 @@ bool copyContents(int from, int to) {
     if (got < 0) return false;
     if (got == 0) return true;
     if (!writeAll(to, {buffer, static_cast<std::size_t>(got)})) return false;
+  }
+}
+
+// What the system's `error` says of a failed replacement.
+FileFailure failureOf(int error) {
+  switch (error) {
+    case ETXTBSY:
+    case EBUSY:
+      return {FileProblem::InUse, static_cast<std::uint32_t>(error)};
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return {FileProblem::AccessDenied, static_cast<std::uint32_t>(error)};
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return {FileProblem::DiskFull, static_cast<std::uint32_t>(error)};
+    case ENOENT:
+    case ENOTDIR:
+      return {FileProblem::Missing, static_cast<std::uint32_t>(error)};
+    default:
+      return {FileProblem::Other, static_cast<std::uint32_t>(error)};
   }
 }
 
@@ -229,12 +258,6 @@ bool isReadOnly(const std::u16string& path) {
   const std::string native = nativePath(path);
   struct stat info;
   return statFile(native, info) == 0 && readOnly(native, info);
-}
-
-bool copyFile(const std::u16string& from, const std::u16string& to) {
-  InputFile source(from);
-  FileReplacement copy(to, source);
-  return copy.copyRest(source) && copy.commit();
 }
 
 std::vector<std::u16string> findLeftovers() {
@@ -326,18 +349,20 @@ FileReplacement::FileReplacement(const std::u16string& path, const InputFile& so
   struct stat info;
   ended_ = !source.isOpen() ||
            retried([&] { return ::fstat(static_cast<int>(source.handle_), &info); }) != 0;
+  if (ended_) failure_ = {FileProblem::Missing, 0};
   if (!ended_) sourceMode_ = info.st_mode;
 }
 
 FileReplacement::~FileReplacement() = default;
 
-bool FileReplacement::ready() {
+bool FileReplacement::create() {
   if (ended_ || temp_) return !ended_;
   const std::string native = nativePath(path_);
   struct stat live;
   temp_ = std::make_unique<Temporary>();
   if (statFile(native, live) == 0) {
     ended_ = !S_ISREG(live.st_mode) || readOnly(native, live);
+    if (ended_) failure_ = {FileProblem::AccessDenied, 0};
   } else if (copy_ && errno == ENOENT) {
     // A new file: the source's mode, and the owner that the system gives it,
     // this process, which may write it when the mode lets its owner (root
@@ -348,32 +373,51 @@ bool FileReplacement::ready() {
     temp_->writable =
         (live.st_mode & 0222) != 0 && (::geteuid() == 0 || (live.st_mode & S_IWUSR) != 0);
   } else {
+    failure_ = failureOf(errno);
     ended_ = true;
   }
-  ended_ = ended_ || !temp_->file.create(native, live);
+  if (!ended_ && !temp_->file.create(native, live)) {
+    failure_ = failureOf(errno);
+    ended_ = true;
+  }
   return !ended_;
 }
 
 bool FileReplacement::leavesWritable() {
-  return ready() && temp_->writable;
+  return create() && temp_->writable;
 }
 
 bool FileReplacement::write(std::string_view bytes) {
-  ended_ = !ready() || !writeAll(temp_->file.fd(), bytes);
+  if (!create() || sealed_) return false;
+  ended_ = !writeAll(temp_->file.fd(), bytes);
+  if (ended_) failure_ = failureOf(errno);
   if (!ended_) temp_->appended(bytes.size());
   return !ended_;
 }
 
 bool FileReplacement::copyRest(InputFile& source) {
-  ended_ = !ready() || !copyContents(static_cast<int>(source.handle_), temp_->file.fd());
+  if (!create() || sealed_) return false;
+  ended_ = !copyContents(static_cast<int>(source.handle_), temp_->file.fd());
+  if (ended_) failure_ = failureOf(errno);
+  return !ended_;
+}
+
+bool FileReplacement::seal() {
+  if (!create()) return false;
+  sealed_ = true;
+  if (!temp_->file.flush()) {
+    failure_ = failureOf(errno);
+    ended_ = true;
+  }
   return !ended_;
 }
 
 bool FileReplacement::commit(FolderFlush flush) {
-  if (!ready()) return false;
+  if (!create()) return false;
   ended_ = true;
   const std::string native = nativePath(path_);
   const bool moved = temp_->file.moveOver(native);
+  if (!moved) failure_ = failureOf(errno);
   temp_.reset();
   if (moved && flush == FolderFlush::Now) flushFolder(folderOf(native));
   return moved;

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include "platform/wide.h"
@@ -37,6 +38,99 @@ class Handle {
   HANDLE handle_;
 };
 
+// The status behind the last error, when the system keeps it (ntdll's
+// RtlGetLastNtStatus); 0 otherwise.
+LONG lastNtStatus() {
+  using Getter = LONG(WINAPI*)();
+  static const Getter getter = [] {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll == nullptr ? nullptr
+                            : reinterpret_cast<Getter>(reinterpret_cast<void (*)()>(
+                                  GetProcAddress(ntdll, "RtlGetLastNtStatus")));
+  }();
+  return getter != nullptr ? getter() : 0;
+}
+
+// True when the last error says that another program holds the file: it is
+// open without the sharing that the operation needs, locked, or deleted but
+// still open (access denied with STATUS_DELETE_PENDING behind it; any other
+// access denied is for good).
+bool heldByAnother() {
+  constexpr LONG kDeletePending = static_cast<LONG>(0xC0000056);
+  switch (GetLastError()) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_UNABLE_TO_REMOVE_REPLACED:
+    case ERROR_DELETE_PENDING:
+      return true;
+    case ERROR_ACCESS_DENIED:
+      return lastNtStatus() == kDeletePending;
+    default:
+      return false;
+  }
+}
+
+// Tries `attempt` (true when done, else the last error set) again while it
+// fails because another program holds the file, after each of kInUseWaitsMs;
+// the last error is that of the last try.
+template <typename Attempt>
+bool whileHeld(Attempt attempt) {
+  for (std::size_t tries = 0;; ++tries) {
+    if (attempt()) return true;
+    if (tries == std::size(kInUseWaitsMs) || !heldByAnother()) return false;
+    const DWORD error = GetLastError();
+    Sleep(static_cast<DWORD>(kInUseWaitsMs[tries]));
+    SetLastError(error);
+  }
+}
+
+// What the last error says of a failed replacement.
+FileFailure lastFailure() {
+  const DWORD error = GetLastError();
+  switch (error) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_UNABLE_TO_REMOVE_REPLACED:
+    case ERROR_DELETE_PENDING:
+      return {FileProblem::InUse, error};
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+      return {heldByAnother() ? FileProblem::InUse : FileProblem::AccessDenied, error};
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return {FileProblem::DiskFull, error};
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return {FileProblem::Missing, error};
+    default:
+      return {FileProblem::Other, error};
+  }
+}
+
+// Opens `path` with CreateFileW, waiting while another program holds it.
+HANDLE openWhileHeld(const std::u16string& path, DWORD access, DWORD share, DWORD disposition,
+                     DWORD flags) {
+  HANDLE file = INVALID_HANDLE_VALUE;
+  whileHeld([&] {
+    file = CreateFileW(asWide(path.c_str()), access, share, nullptr, disposition, flags, nullptr);
+    return file != INVALID_HANDLE_VALUE;
+  });
+  return file;
+}
+
+// True when nothing holds the file at `path` against its removal, or there is
+// no file there: it opens for DELETE beside any handle that shares deletion.
+// Asked before ReplaceFileW, which under Wine leaves a temporary name of its
+// own behind when it fails on a held file.
+bool freeToReplace(const std::u16string& path) {
+  const HANDLE file = CreateFileW(asWide(path.c_str()), DELETE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  CloseHandle(file);
+  return true;
+}
+
 DWORD attributesOf(const std::u16string& path) {
   return GetFileAttributesW(asWide(path.c_str()));
 }
@@ -69,7 +163,7 @@ void removeFile(const std::u16string& path) {
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     SetFileAttributesW(asWide(path.c_str()), attributes & ~FILE_ATTRIBUTE_READONLY);
   }
-  DeleteFileW(asWide(path.c_str()));
+  whileHeld([&] { return DeleteFileW(asWide(path.c_str())) != 0; });
 }
 
 // A temporary file beside the file that it is to replace, named as ours: open
@@ -103,29 +197,42 @@ class TempFile {
     return false;
   }
 
-  // Flushes the file to disk and moves it over `target`, which ends with
-  // `attributes`. An existing target (`replace`) keeps its identity:
-  // ReplaceFileW gives the new file its security, creation time and streams.
-  bool moveOver(const std::u16string& target, DWORD attributes, bool replace) {
+  // Flushes the file to disk and closes it, once, leaving it with
+  // `attributes`, which the file it replaces is to end with.
+  bool flush(DWORD attributes) {
+    if (!file_.valid()) return true;
     if (!FlushFileBuffers(file_.get())) return false;
     file_.reset(INVALID_HANDLE_VALUE);  // the contents are on disk
     // Set on the new file beforehand: Wine's ReplaceFileW keeps its attributes
     // rather than the replaced file's (a hidden live file would lose that).
     SetFileAttributesW(asWide(path_.c_str()), attributes);
+    return true;
+  }
+
+  // Flushes the file unless flushed and moves it over `target`, which ends with
+  // `attributes`. An existing target (`replace`) keeps its identity:
+  // ReplaceFileW gives the new file its security, creation time and streams.
+  bool moveOver(const std::u16string& target, DWORD attributes, bool replace) {
+    if (!flush(attributes)) return false;
     const auto move = [&] {
       return MoveFileExW(asWide(path_.c_str()), asWide(target.c_str()),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     };
-    bool moved =
-        replace ? ReplaceFileW(asWide(fullPath(target).c_str()), asWide(fullPath(path_).c_str()),
-                               nullptr, 0, nullptr, nullptr) != 0
-                : move();
-    // After these two the old file has left its name and the new one is whole
-    // under its own: the move finishes the replacement.
-    const DWORD error = moved ? 0 : GetLastError();
-    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-      moved = move();
-    }
+    const bool moved = whileHeld([&] {
+      // A scanner may hold either file: the new one from the moment it is closed.
+      if (!freeToReplace(target) || !freeToReplace(path_)) return false;
+      if (!replace) return move();
+      if (ReplaceFileW(asWide(fullPath(target).c_str()), asWide(fullPath(path_).c_str()), nullptr,
+                       0, nullptr, nullptr) != 0) {
+        return true;
+      }
+      // After these two the old file has left its name and the new one is
+      // whole under its own: the move finishes the replacement.
+      const DWORD error = GetLastError();
+      return (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
+              error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) &&
+             move();
+    });
     if (moved) path_.clear();
     return moved;
   }
@@ -166,12 +273,6 @@ bool isReadOnly(const std::u16string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
-bool copyFile(const std::u16string& from, const std::u16string& to) {
-  InputFile source(from);
-  FileReplacement copy(to, source);
-  return copy.copyRest(source) && copy.commit();
-}
-
 std::vector<std::u16string> findLeftovers() {
   std::vector<std::u16string> found;
   WIN32_FIND_DATAW entry;
@@ -193,9 +294,8 @@ void removeLeftovers() {
 }
 
 std::optional<std::string> readFileBytes(const std::u16string& path) {
-  Handle file(CreateFileW(asWide(path.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
-                          nullptr));
+  Handle file(openWhileHeld(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN));
   if (!file.valid()) return std::nullopt;
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return std::nullopt;
@@ -216,9 +316,8 @@ std::optional<std::string> readFileBytes(const std::u16string& path) {
 }
 
 InputFile::InputFile(const std::u16string& path) {
-  const HANDLE file =
-      CreateFileW(asWide(path.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  const HANDLE file = openWhileHeld(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN);
   handle_ = reinterpret_cast<std::intptr_t>(file);
 }
 
@@ -247,12 +346,13 @@ FileReplacement::FileReplacement(const std::u16string& path, const InputFile& so
   BY_HANDLE_FILE_INFORMATION info;
   ended_ = !source.isOpen() ||
            !GetFileInformationByHandle(reinterpret_cast<HANDLE>(source.handle_), &info);
+  if (ended_) failure_ = {FileProblem::Missing, 0};
   if (!ended_) sourceMode_ = info.dwFileAttributes;
 }
 
 FileReplacement::~FileReplacement() = default;
 
-bool FileReplacement::ready() {
+bool FileReplacement::create() {
   if (ended_ || temp_) return !ended_;
   temp_ = std::make_unique<Temporary>();
   temp_->attributes = attributesOf(path_);
@@ -261,41 +361,61 @@ bool FileReplacement::ready() {
     // A new file takes the source's attributes, as CopyFileW gives them.
     temp_->attributes = sourceMode_;
     temp_->replace = false;
-  } else if (temp_->attributes == INVALID_FILE_ATTRIBUTES ||
-             (temp_->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+  } else if (temp_->attributes == INVALID_FILE_ATTRIBUTES) {
+    failure_ = lastFailure();
+    ended_ = true;
+  } else if ((temp_->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
     // Windows refuses to replace a read-only file; say so here as well, since
     // not every Win32 implementation enforces it (Wine running as root does not).
+    failure_ = {FileProblem::AccessDenied, 0};
     ended_ = true;
   }
-  ended_ = ended_ || !temp_->file.create(path_);
+  if (!ended_ && !temp_->file.create(path_)) {
+    failure_ = lastFailure();
+    ended_ = true;
+  }
   return !ended_;
 }
 
 bool FileReplacement::leavesWritable() {
-  return ready() && (temp_->attributes & FILE_ATTRIBUTE_READONLY) == 0;
+  return create() && (temp_->attributes & FILE_ATTRIBUTE_READONLY) == 0;
 }
 
 bool FileReplacement::write(std::string_view bytes) {
-  ended_ = !ready() || !writeAll(temp_->file.get(), bytes);
+  if (!create() || sealed_) return false;
+  ended_ = !writeAll(temp_->file.get(), bytes);
+  if (ended_) failure_ = lastFailure();
   return !ended_;
 }
 
 bool FileReplacement::copyRest(InputFile& source) {
-  if (!ready()) return false;
+  if (!create() || sealed_) return false;
   std::vector<char> buffer(64 * 1024);
   for (std::ptrdiff_t got = 1; got != 0;) {
     got = source.read(buffer);
+    if (got < 0) failure_ = lastFailure();
     ended_ = ended_ || got < 0;
     if (ended_ || !write({buffer.data(), static_cast<std::size_t>(got)})) return false;
   }
   return true;
 }
 
+bool FileReplacement::seal() {
+  if (!create()) return false;
+  sealed_ = true;
+  if (!temp_->file.flush(temp_->attributes)) {
+    failure_ = lastFailure();
+    ended_ = true;
+  }
+  return !ended_;
+}
+
 bool FileReplacement::commit(FolderFlush) {
-  if (!ready()) return false;
+  if (!create()) return false;
   ended_ = true;
   // Each move is written through: the folder needs no flush of its own.
   const bool moved = temp_->file.moveOver(path_, temp_->attributes, temp_->replace);
+  if (!moved) failure_ = lastFailure();
   temp_.reset();
   return moved;
 }

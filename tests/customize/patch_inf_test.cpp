@@ -67,7 +67,9 @@ TEST_P(PatchInf, RewritesWholeOrLeavesAlone) {
   if (c.readOnly) testing_support::setReadOnly(dir / "kvsetup.cif", true);
   const ScopedCurrentDir inPackage(dir.path());
 
-  EXPECT_EQ(patchInf(realPackageFiles(), c.request).outcome, c.outcome) << c.what;
+  const PackageFiles files = realPackageFiles();
+  EXPECT_EQ(patchInf(files, c.request).outcome, c.outcome) << c.what;
+  files.flush();  // the new file is put in place
 
   // The folder holds the setup file as expected and nothing else: no
   // temporary file is left behind.

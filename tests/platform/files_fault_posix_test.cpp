@@ -14,6 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::Folder;
 using testing_support::TempDir;
+using namespace std::string_literals;
 
 // A fault at the first call to `call` whose trace line holds `marker`
 // (after `skip` such calls), e.g. "openat", "O_TMPFILE", "error=EOPNOTSUPP",
@@ -31,37 +32,38 @@ struct FaultCase {
   const char* operation;  // the probe's: "copy" the source over the live file, or "write" it
   std::vector<Fault> faults;
   bool replaced;
+  const char* problem;  // why the probe says it failed
 };
 
 // clang-format off
 const FaultCase kFaultCases[] = {
     {"unnamed files refused: a named one takes over", "write",
-     {{"openat", "O_TMPFILE", "error=EOPNOTSUPP"}}, true},
-    {"the name for the unnamed file taken: another name", "write", {{"linkat", "", "error=EEXIST"}}, true},
+     {{"openat", "O_TMPFILE", "error=EOPNOTSUPP"}}, true, ""},
+    {"the name for the unnamed file taken: another name", "write", {{"linkat", "", "error=EEXIST"}}, true, ""},
     {"every name for the unnamed file taken: no replacement", "write",
-     {{"linkat", "", "error=EEXIST", 0, 100}}, false},
-    {"the unnamed file cannot be named", "write", {{"linkat", "", "error=EACCES"}}, false},
-    {"the flush of the new file fails", "write", {{"fsync", "", "error=EIO"}}, false},
-    {"the flush of the folder fails after the rename", "write", {{"fsync", "", "error=EIO", 1}}, true},
-    {"the rename fails", "write", {{"rename", "", "error=EIO"}}, false},
+     {{"linkat", "", "error=EEXIST", 0, 100}}, false, "other"},
+    {"the unnamed file cannot be named", "write", {{"linkat", "", "error=EACCES"}}, false, "access-denied"},
+    {"the flush of the new file fails", "write", {{"fsync", "", "error=EIO"}}, false, "other"},
+    {"the flush of the folder fails after the rename", "write", {{"fsync", "", "error=EIO", 1}}, true, ""},
+    {"the rename fails", "write", {{"rename", "", "error=EIO"}}, false, "other"},
     {"the rename of a named file fails: the file goes", "write",
-     {{"openat", "O_TMPFILE", "error=EOPNOTSUPP"}, {"rename", "", "error=EIO"}}, false},
-    {"the named file cannot be made", "write", {{"openat", "O_TMPFILE", "error=EACCES", 0, 2}}, false},
+     {{"openat", "O_TMPFILE", "error=EOPNOTSUPP"}, {"rename", "", "error=EIO"}}, false, "other"},
+    {"the named file cannot be made", "write", {{"openat", "O_TMPFILE", "error=EACCES", 0, 2}}, false, "access-denied"},
     {"unnamed files refused and the first name taken: another name", "write",
-     {{"openat", "O_TMPFILE", "error=EEXIST", 0, 2}}, true},
+     {{"openat", "O_TMPFILE", "error=EEXIST", 0, 2}}, true, ""},
     {"unnamed files refused and every name taken: no replacement", "write",
-     {{"openat", "O_TMPFILE", "error=EEXIST", 0, 101}}, false},
-    {"a write interrupted: made again", "write", {{"write", "new bytes", "error=EINTR"}}, true},
-    {"the disk full at a write", "write", {{"write", "new bytes", "error=ENOSPC"}}, false},
+     {{"openat", "O_TMPFILE", "error=EEXIST", 0, 101}}, false, "other"},
+    {"a write interrupted: made again", "write", {{"write", "new bytes", "error=EINTR"}}, true, ""},
+    {"the disk full at a write", "write", {{"write", "new bytes", "error=ENOSPC"}}, false, "disk-full"},
     {"no copy between these file systems: read and written", "copy",
-     {{"copy_file_range", "", "error=EXDEV"}}, true},
+     {{"copy_file_range", "", "error=EXDEV"}}, true, ""},
     {"no copy between files on this file system: read and written", "copy",
-     {{"copy_file_range", "", "error=EOPNOTSUPP"}}, true},
-    {"the copy between files fails", "copy", {{"copy_file_range", "", "error=EIO"}}, false},
+     {{"copy_file_range", "", "error=EOPNOTSUPP"}}, true, ""},
+    {"the copy between files fails", "copy", {{"copy_file_range", "", "error=EIO"}}, false, "other"},
     {"a read fails after the copy between files was refused", "copy",
-     {{"copy_file_range", "", "error=EXDEV"}, {"read", "new bytes", "error=EIO"}}, false},
+     {{"copy_file_range", "", "error=EXDEV"}, {"read", "new bytes", "error=EIO"}}, false, "other"},
     {"the disk full at a write after the copy between files was refused", "copy",
-     {{"copy_file_range", "", "error=EXDEV"}, {"write", "new bytes", "error=ENOSPC"}}, false},
+     {{"copy_file_range", "", "error=EXDEV"}, {"write", "new bytes", "error=ENOSPC"}}, false, "disk-full"},
 };
 // clang-format on
 
@@ -95,7 +97,7 @@ int runProbe(const FaultCase& c, const fs::path& dir, const std::vector<std::str
   } else {
     argv.insert(argv.end(), {dir / "live.txt", kNew});
   }
-  return testing_support::runProcess(argv, dir);
+  return testing_support::runProcess(argv, dir, dir.parent_path() / "probe.out");
 }
 
 // Which call to `fault.call` in `trace` the fault is for, from 1; 0 when none.
@@ -140,6 +142,7 @@ TEST_P(FailingCall, ReplacesWholeOrNotAtAllAndLeavesNothing) {
   const int status = runProbe(c, dir, inject, calls, work / "run.trace");
   ASSERT_EQ(countOf(testing_support::readFile(work / "run.trace"), "(INJECTED)"), injected);
   EXPECT_EQ(status, c.replaced ? 0 : 1);
+  EXPECT_EQ(testing_support::readFile(work / "probe.out"), c.replaced ? "" : c.problem + "\n"s);
   Folder after = before(c);
   if (c.replaced) after["live.txt"] = kNew;
   EXPECT_EQ(testing_support::readFolder(dir), after);

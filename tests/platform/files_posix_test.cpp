@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
+#include "platform_copy.h"
 #include "test_support.h"
 
 namespace {
@@ -25,7 +26,7 @@ TEST(Fifo, IsNeitherReadNorReplaced) {
 
   EXPECT_EQ(platform::readFileBytes(fifo), std::nullopt);
   EXPECT_FALSE(platform::InputFile(fifo).isOpen());
-  EXPECT_FALSE(platform::copyFile(fifo, (dir / "target").u16string()));
+  EXPECT_FALSE(testing_support::copyThroughPlatform(fifo, (dir / "target").u16string()));
   EXPECT_FALSE(platform::FileReplacement{fifo}.commit());
   EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
   EXPECT_EQ(readFolder(dir.path()), (testing_support::Folder{{"target", "kept"}}));
@@ -62,12 +63,13 @@ TEST(Owner, StaysWithTheLiveFile) {
   writeFile(dir / "live", "old");
   ASSERT_EQ(::chown((dir / "variant").c_str(), 1234, 1235), 0);
   ASSERT_EQ(::chown((dir / "live").c_str(), 4321, 4322), 0);
-  ASSERT_TRUE(platform::copyFile((dir / "variant").u16string(), (dir / "new").u16string()));
+  ASSERT_TRUE(testing_support::copyThroughPlatform((dir / "variant").u16string(),
+                                                   (dir / "new").u16string()));
   fs::permissions(dir / "variant", fs::perms::owner_read | fs::perms::group_write);
   const platform::InputFile variant((dir / "variant").u16string());
   EXPECT_TRUE(platform::FileReplacement((dir / "copy").u16string(), variant).leavesWritable());
   const std::u16string live = (dir / "live").u16string();
-  ASSERT_TRUE(platform::copyFile((dir / "variant").u16string(), live));
+  ASSERT_TRUE(testing_support::copyThroughPlatform((dir / "variant").u16string(), live));
   platform::FileReplacement patch(live);
   ASSERT_TRUE(patch.commit());
   struct stat info {};
@@ -86,7 +88,7 @@ TEST(Descriptors, AreAllClosedAgain) {
   const std::u16string file = (dir / "file").u16string();
   const auto before = count();
   platform::readFileBytes(file);
-  platform::copyFile(file, (dir / "copy").u16string());
+  testing_support::copyThroughPlatform(file, (dir / "copy").u16string());
   platform::InputFile{file};
   platform::FileReplacement{file}.write("dropped");
   platform::FileReplacement{file}.commit();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform_copy.h"
 #include "test_support.h"
 
 namespace {
@@ -71,8 +72,8 @@ TEST(CopyFile, ReplacesTheTargetAndKeepsTheSource) {
   fs::permissions(dir / "target", fs::perms::owner_read | fs::perms::owner_write);
   const auto livePermissions = fs::status(dir / "target").permissions();
   testing_support::setReadOnly(dir / "source", true);
-  ASSERT_TRUE(platform::copyFile(wide(dir / "source"), wide(dir / "target")));
-  ASSERT_TRUE(platform::copyFile(wide(dir / "source"), wide(dir / "copy")));
+  ASSERT_TRUE(testing_support::copyThroughPlatform(wide(dir / "source"), wide(dir / "target")));
+  ASSERT_TRUE(testing_support::copyThroughPlatform(wide(dir / "source"), wide(dir / "copy")));
   EXPECT_EQ(readFolder(dir.path()),
             (Contents{{"copy", kBinary}, {"source", kBinary}, {"target", kBinary}}));
   EXPECT_EQ(fs::status(dir / "target").permissions(), livePermissions);
@@ -128,9 +129,9 @@ TEST(CopyFile, FailsWithoutTouchingTheTarget) {
   writeFile(dir / "target", "kept");
   fs::create_directory(dir / "folder");
 
-  EXPECT_FALSE(platform::copyFile(wide(dir / "missing"), wide(dir / "target")));
-  EXPECT_FALSE(platform::copyFile(wide(dir / "source"), wide(dir / "readonly")));
-  EXPECT_FALSE(platform::copyFile(wide(dir / "source"), wide(dir / "folder")));
+  EXPECT_FALSE(testing_support::copyThroughPlatform(wide(dir / "missing"), wide(dir / "target")));
+  EXPECT_FALSE(testing_support::copyThroughPlatform(wide(dir / "source"), wide(dir / "readonly")));
+  EXPECT_FALSE(testing_support::copyThroughPlatform(wide(dir / "source"), wide(dir / "folder")));
   EXPECT_EQ(readFolder(dir.path()),
             (Contents{{"readonly", "kept"}, {"source", "source"}, {"target", "kept"}}));
   EXPECT_TRUE(fs::is_empty(dir / "folder"));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
+#include "platform_copy.h"
 #include "test_support.h"
 
 namespace {
@@ -16,7 +17,7 @@ TEST(Attributes, StayWithTheLiveFile) {
   const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
   ASSERT_TRUE(SetFileAttributesW(L"live", attributes));
 
-  ASSERT_TRUE(platform::copyFile(u"variant", u"live"));
+  ASSERT_TRUE(testing_support::copyThroughPlatform(u"variant", u"live"));
   EXPECT_EQ(GetFileAttributesW(L"live"), attributes);
   platform::FileReplacement patch(u"live");
   ASSERT_TRUE(patch.write("patched"));

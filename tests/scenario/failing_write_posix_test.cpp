@@ -1,8 +1,8 @@
 // A run's writes leave each live file whole. A write that fails halfway (here:
 // at the file size limit) leaves the package as it was, with no temporary file beside
-// it; each live file written is replaced once, flushed before its rename, and
-// the folder is flushed once, after the last rename (strace records the run's
-// renames and flushes, in order).
+// it; each live file written is replaced once, flushed before any rename, the
+// renames follow one another, and the folder is flushed once, after the last
+// (strace records the run's renames and flushes, in order).
 #include <sys/resource.h>
 
 #include <sstream>
@@ -65,12 +65,12 @@ struct FlushCase {
 
 const FlushCase kFlushCases[] = {
     {"typical .cif run", kO, {"fsync", "rename", "fsync"}},
-    {"first .cmd run", kOCmd, {"fsync", "rename", "fsync", "rename", "fsync"}},
+    {"first .cmd run", kOCmd, {"fsync", "fsync", "rename", "rename", "fsync"}},
 };
 
 class Flushes : public testing::TestWithParam<FlushCase> {};
 
-TEST_P(Flushes, OneRenamePerLiveFileAndOneFolderFlushLast) {
+TEST_P(Flushes, BothFilesFlushedThenRenamedTogetherThenTheFolder) {
   const FlushCase& c = GetParam();
   if (!fs::exists("/usr/bin/strace")) GTEST_SKIP() << "strace is not installed";
   testing_support::TempDir stubs, package;

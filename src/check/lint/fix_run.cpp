@@ -49,7 +49,9 @@ FixOutcome fixFindings(std::vector<Finding> findings, bool dryRun, const std::u1
     }
     platform::FileReplacement replacement(kConfigFile);
     if (!replacement.write(after) || !replacement.commit()) {
-      outcome.error = "config.xml cannot be replaced: nothing written";
+      outcome.error = replacement.failure().problem == platform::FileProblem::InUse
+                          ? "config.xml is in use by another program: nothing written"
+                          : "config.xml cannot be replaced: nothing written";
       return outcome;
     }
   }
