@@ -30,6 +30,12 @@ std::string toUtf8(std::u16string_view text);
 // becomes one code unit U+DC80..U+DCFF, so that toUtf8() gives it back.
 std::u16string fromUtf8(std::string_view text);
 
+// The character of the UTF-8 sequence at `pos` of `text`, advancing `pos`
+// past it. When the bytes there are not valid UTF-8 (a stray or missing
+// continuation byte, an overlong form, a surrogate, beyond U+10FFFF), only
+// the first byte is taken, as the U+DC80..U+DCFF unit that stands for it.
+char32_t decodeUtf8At(std::string_view text, std::size_t& pos);
+
 // The program's arguments after its name, as wide text.
 inline std::vector<std::u16string> argumentsOf(int argc, char** argv) {
   std::vector<std::u16string> arguments;

@@ -49,11 +49,9 @@ bool isEscapedByte(char16_t unit) {
   return unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF;
 }
 
-// Decodes one UTF-8 sequence at `pos`, advancing it past the sequence. When
-// the bytes there are not valid UTF-8 (a stray or missing continuation byte,
-// an overlong form, a surrogate, beyond U+10FFFF), only the first byte is
-// taken, escaped.
-char32_t decodeUtf8(std::string_view text, std::size_t& pos) {
+}  // namespace
+
+char32_t decodeUtf8At(std::string_view text, std::size_t& pos) {
   const auto lead = static_cast<unsigned char>(text[pos]);
   const char32_t escaped = kEscapeBase + lead;
   if (lead < 0x80) {
@@ -93,8 +91,6 @@ char32_t decodeUtf8(std::string_view text, std::size_t& pos) {
   return point;
 }
 
-}  // namespace
-
 std::string toUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -117,7 +113,7 @@ std::string toUtf8(std::u16string_view text) {
 std::u16string fromUtf8(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
-  for (std::size_t pos = 0; pos < text.size();) appendUtf16(out, decodeUtf8(text, pos));
+  for (std::size_t pos = 0; pos < text.size();) appendUtf16(out, decodeUtf8At(text, pos));
   return out;
 }
 

@@ -14,28 +14,6 @@
 
 namespace check {
 
-// The text of a file with the byte offset of each of its code units.
-struct SourceText {
-  enum class Form { Utf8, Utf16Le, Utf16Be, SingleByte };
-  Form form = Form::Utf8;
-  // A single-byte encoding whose upper half is known here (windows-1252,
-  // ISO-8859-1); other single-byte encodings decode it as U+FFFD.
-  bool latin = false;
-  bool windows1252 = false;
-  std::u16string text;               // as decoded, without a byte-order mark
-  std::vector<std::size_t> offsets;  // where each code unit begins, then the end of the bytes
-  std::vector<std::size_t> lines;    // the index in `text` where each line begins
-};
-
-// `bytes` decoded as the byte-order mark or the XML declaration says;
-// nullopt for an encoding whose characters may take several bytes other
-// than UTF-8 and UTF-16, or one the DOM does not read.
-std::optional<SourceText> decodeSource(std::string_view bytes);
-
-// The line and column (UTF-16 code units, as the check reports places) of
-// the code unit at `index` of `source`.
-Position positionAt(const SourceText& source, std::size_t index);
-
 // Gives each finding that can be mended with certainty its fix: those about
 // config.xml, whose bytes are `bytes` and whose entries `outline` holds, and
 // the leftovers of interrupted runs. The others keep none.
@@ -46,7 +24,7 @@ void planFixes(std::vector<Finding>& findings, std::string_view bytes,
 std::string applyEdits(std::string_view bytes, const std::vector<Finding>& findings,
                        const std::u16string& file = kConfigFile);
 
-// The text of `bytes`, decoded as decodeSource() does, as UTF-8; the bytes
+// The text of `bytes`, decoded as the DOM decodes them, as UTF-8; the bytes
 // themselves when they cannot be decoded.
 std::string readableText(std::string_view bytes);
 

@@ -87,8 +87,16 @@ struct Lint {
   }
   void add(RuleId rule, Position position, std::u16string message, std::u16string code = {},
            std::u16string element = {}, std::optional<std::u16string> value = std::nullopt) {
-    outline.findings.push_back({rule, kConfigFile, position, std::move(message), std::move(code),
-                                std::move(element), std::move(value), 0, std::nullopt});
+    outline.findings.push_back({rule,
+                                kConfigFile,
+                                position,
+                                std::move(message),
+                                std::move(code),
+                                std::move(element),
+                                std::move(value),
+                                {},
+                                0,
+                                std::nullopt});
   }
 };
 
@@ -180,6 +188,7 @@ void lintValues(Lint& lint, const ConfigEntry& entry) {
                    u" is not read by any run" +
                    (near.empty() ? u"" : u": did you mean " + tag(near) + u"?"),
                entry.code, value.name);
+      lint.outline.findings.back().suggested = near;
     } else if (const auto [seen, inserted] = first.emplace(value.name, &value); !inserted) {
       lint.add(RuleId::RepeatedValue, value.position,
                u"a second " + tag(value.name) + u" in the entry " + quoted(entry.code) +
@@ -230,6 +239,7 @@ void lintOther(Lint& lint, const platform::XmlNode& node, const std::u16string& 
                u"> is not an entry, so no run reads it" +
                (near.empty() ? u": entries are <binary> elements" : u": did you mean <binary>?"),
            code.value_or(u""), name);
+  lint.outline.findings.back().suggested = near;
 }
 
 void lintEntry(Lint& lint, const platform::XmlNode& node,

@@ -138,8 +138,12 @@ const Rule& rule(RuleId id) {
 }
 
 Finding makeFinding(RuleId rule, std::u16string file, std::u16string message, std::u16string code) {
-  return {rule, std::move(file), {}, std::move(message), std::move(code),
-          {},   std::nullopt,    0,  std::nullopt};
+  Finding f;
+  f.rule = rule;
+  f.file = std::move(file);
+  f.message = std::move(message);
+  f.code = std::move(code);
+  return f;
 }
 
 Severity severityOf(const Finding& finding) {

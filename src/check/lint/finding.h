@@ -88,6 +88,7 @@ struct Finding {
   std::u16string code;     // the package code it is about; empty when none
   std::u16string element;  // the element it is about; empty when none
   std::optional<std::u16string> value;
+  std::u16string suggested;  // the name it was probably meant as ("did you mean"); empty when none
   std::size_t packages = 0;  // with --all: how many package runs it breaks, when it is a run's
   std::optional<Fix> fix;    // how --fix mends it; none when the mend is not certain
 };

@@ -3,29 +3,19 @@
 #include <filesystem>
 
 #include "check/lint/config_fix.h"
-#include "check/lint/suppression.h"
-#include "check/package/check_run.h"
 #include "check/report/report.h"
 #include "check/report/unified_diff.h"
 #include "platform/files.h"
 
 namespace check {
 
-Settled settleFindings(std::vector<Finding>& findings, bool reportUnused) {
-  Settled settled{platform::readFileBytes(kConfigFile), {}};
-  ConfigView config;
-  loadConfigView(config);
-  settled.suppressed = applySuppressions(
-      findings, findSuppressions(settled.bytes.value_or("")), reportUnused);
-  planFixes(findings, settled.bytes.value_or(""), config.outline);
-  return settled;
-}
-
-FixOutcome fixFindings(std::vector<Finding> findings, bool dryRun, const std::u16string& folder) {
+FixOutcome fixFindings(const std::vector<Finding>& findings,
+                       const std::optional<std::string>& before, bool dryRun,
+                       const std::u16string& folder) {
   FixOutcome outcome;
   const std::string shownFolder = folder.empty() ? "." : utf8(folder);
-  const std::optional<std::string> before = settleFindings(findings, false).bytes;
   const std::string after = before ? applyEdits(*before, findings) : std::string();
+  if (before) outcome.after = after;
   bool leftovers = false;
   for (const Finding& f : findings) {
     if (f.fix && f.fix->removeFile) {
@@ -49,9 +39,7 @@ FixOutcome fixFindings(std::vector<Finding> findings, bool dryRun, const std::u1
     }
     platform::FileReplacement replacement(kConfigFile);
     if (!replacement.write(after) || !replacement.commit()) {
-      outcome.error = replacement.failure().problem == platform::FileProblem::InUse
-                          ? "config.xml is in use by another program: nothing written"
-                          : "config.xml cannot be replaced: nothing written";
+      outcome.error = "config.xml cannot be replaced: nothing written";
       return outcome;
     }
   }

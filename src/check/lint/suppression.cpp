@@ -1,10 +1,12 @@
 #include "check/lint/suppression.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
-#include "check/lint/config_fix.h"
+#include "check/lint/config_lint.h"
 #include "platform/codepage.h"
+#include "platform/xml_text.h"
 
 namespace check {
 
@@ -12,6 +14,33 @@ namespace {
 
 constexpr std::u16string_view kMarker = u"pkgcustomize-check:";
 constexpr std::u16string_view kIgnore = u"ignore";
+
+// The decoded text of config.xml and where each of its lines begins, as the
+// check counts lines (at LF, CR LF or a lone CR) and columns (code units).
+struct SourceText {
+  std::u16string text;
+  std::vector<std::size_t> lines;
+};
+
+std::optional<SourceText> decodeSource(std::string_view bytes) {
+  std::optional<platform::XmlText> xml = platform::decodeXmlText(bytes);
+  if (!xml) return std::nullopt;
+  SourceText source{std::move(xml->text), {0}};
+  for (std::size_t i = 0; i < source.text.size(); ++i) {
+    const bool crlf =
+        source.text[i] == u'\r' && i + 1 < source.text.size() && source.text[i + 1] == u'\n';
+    if ((source.text[i] == u'\r' && !crlf) || source.text[i] == u'\n') {
+      source.lines.push_back(i + 1);
+    }
+  }
+  return source;
+}
+
+Position positionAt(const SourceText& source, std::size_t index) {
+  const auto next = std::upper_bound(source.lines.begin(), source.lines.end(), index);
+  const auto line = static_cast<std::size_t>(next - source.lines.begin());
+  return {static_cast<long>(line), static_cast<long>(index - source.lines[line - 1] + 1)};
+}
 
 bool isSpace(char16_t unit) {
   return unit == u' ' || unit == u'\t' || unit == u'\r' || unit == u'\n';

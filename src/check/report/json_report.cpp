@@ -140,6 +140,7 @@ json findingJson(const Finding& f) {
           {"code", text(f.code)},
           {"element", text(f.element)},
           {"value", f.value ? json(utf8(*f.value)) : json()},
+          {"suggested", text(f.suggested)},
           {"message", utf8(f.message)},
           {"packages", count(static_cast<long>(f.packages))},
           {"fix", fixJson(f.fix)}};

@@ -70,7 +70,7 @@ const SuppressionCase kCases[] = {
      "config.xml:3:3: warning: the suppression of \"wrapped-value\" keeps no finding out"},
     {"another rule than the finding's",
      config("", entry(ignore("wrapped-value") + "\n    " + kBlankMarket)),
-     {u"--all"}, {"blank-in-value", "unused-suppression"}, {}, 0,
+     {u"--all"}, {"unused-suppression", "blank-in-value"}, {}, 0,
      "0 errors, 2 warnings (blank-in-value 1, unused-suppression 1)"},
     {"an error that stops the run, which still stops it",
      config("", entry("", ignore("missing-value") + "\n  ")),
