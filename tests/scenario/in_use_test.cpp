@@ -142,10 +142,11 @@ TEST_P(HeldFileRun, IsWaitedForBriefly) {
   for (const auto& [name, bytes] : after) {
     EXPECT_TRUE(before.contains(name)) << name;
   }
-  if (refused) {
-    // Against the same program on a folder that nothing holds (emulated x86
-    // starts a process in seconds): at most two waits in full (a variant is
-    // opened twice), with room for a busy machine.
+  // Against the same program on a folder that nothing holds: at most two
+  // waits in full (a variant is opened twice), with room for a busy machine.
+  // Not for x86, which runs emulated here: a process start there varies by
+  // seconds, far more than the waits.
+  if (refused && sizeof(void*) == 8) {
     const auto unheld = unheldRun(h.check, before);
     EXPECT_LT(took, unheld * 3 / 2 + 2 * kWaitBound + std::chrono::seconds(2))
         << "unheld: " << unheld.count() << " ms";
