@@ -18,11 +18,13 @@ table of small programs (powercut_test.py), and each run recorded once more
 with its flushes of files left out (strace makes them return 0 without
 flushing), where some power cut must tear a live file.
 
-Usage: inject.py [--power-cuts | --without-file-flush] BIN_DIR SAMPLE_PACKAGE
+Usage: inject.py [--power-cuts | --without-file-flush] [--list-partly] BIN_DIR SAMPLE_PACKAGE
   --power-cuts          the power cuts alone, no faults
   --without-file-flush  the power cuts alone, of runs whose flushes of files
                         are left out: shows what the stage reports for a
                         build that does not flush a file before its rename
+  --list-partly         after the summary, each kill point and power-cut
+                        state that leaves a package partly customised
 Prints one summary line; each problem goes to stderr. Exits 1 on any.
 """
 import os
@@ -48,6 +50,8 @@ TIMEOUT = 20
 flags = {arg for arg in sys.argv[1:] if arg.startswith("--")}
 without_file_flush = "--without-file-flush" in flags
 power_cuts_only = without_file_flush or "--power-cuts" in flags
+list_partly = "--list-partly" in flags
+partly = {}  # scenario -> the kill points and power-cut states that leave it partly customised
 bin_dir, sample = map(os.path.abspath, [arg for arg in sys.argv[1:] if arg not in flags][:2])
 work = tempfile.mkdtemp(prefix="pkgcustomize-fault-")
 strace = shutil.which("strace")
@@ -208,6 +212,8 @@ def check_states(scenario, launcher, before, after, states, following=True):
                 wrong.append("the following run does not end customised and clean")
         result = ("left a temporary file" if any(OURS.search(n) for n in state) else
                   outcome(state, set(), before, (after, set())))
+        if following and result == "partly":
+            partly.setdefault(scenario, []).append("power cut " + where)
         if following and result == "partly" and writes_one_file(before, after):
             wrong.append("partly customised, though the run writes one live file")
         outcomes[result] = outcomes.get(result, 0) + 1
@@ -292,6 +298,8 @@ for scenario, launcher, before in (("typical .cif run", CIF, sample_files),
                     wrong.append("gave up on " + fault)
             if one_file and result == "partly":
                 wrong.append("partly customised, though the run writes one live file")
+            if fault == "SIGKILL" and result == "partly":
+                partly.setdefault(scenario, []).append(where)
             tally.setdefault(fault, {}).setdefault(result, 0)
             tally[fault][result] += 1
             problems += [f"{where}: {w}" for w in wrong]
@@ -304,6 +312,14 @@ figures = "; ".join(f"{fault} " + ", ".join(f"{n} {what}" for what, n in sorted(
 if not without_file_flush:
     figures += (f"; without the flushes of files, {torn} of {unflushed_states} power-cut states"
                 f" tear a live file; the model's table {len(powercut_test.TABLE)} cases")
+figures += "".join(
+    f"; {scenario} partly at {sum(not w.startswith('power cut') for w in places)} kill points"
+    f" and {sum(w.startswith('power cut') for w in places)} power-cut states"
+    for scenario, places in partly.items())
 print(f"{runs} runs, {states} power-cut states, {len(problems)} problems ({figures}),"
       f" {time.monotonic() - start:.0f} s")
+if list_partly:
+    for scenario, places in partly.items():
+        for where in places:
+            print(f"partly: {where}")
 sys.exit(1 if problems else 0)

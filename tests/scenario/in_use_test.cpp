@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <iostream>
+#include <optional>
 #include <thread>
 
 #include "row_names.h"
@@ -58,6 +59,29 @@ const HeldFile kHeldFiles[] = {
     {"config held 300 ms for fix", true, "config.xml", "r", 300, false},
     {"config held for good for fix", true, "config.xml", "r", kForGood, true},
 };
+
+// How long the run (or --fix) takes on `folder` when nothing holds a file,
+// measured once per program and kept.
+std::chrono::milliseconds unheldRun(bool check, const Folder& folder) {
+  static std::optional<std::chrono::milliseconds> times[2];
+  auto& time = times[check ? 1 : 0];
+  if (!time) {
+    TempDir stubs;
+    TempDir package;
+    writeFolder(package.path(), folder);
+    const auto start = std::chrono::steady_clock::now();
+    if (check) {
+      testing_support::runCaptured(
+          {testing_support::builtProgram("pkgcustomize-check"), "--all", "--fix", package.path()},
+          package.path());
+    } else {
+      testing_support::runCaptured(launchCommand(stubs.path(), kO, false), package.path());
+    }
+    time = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start);
+  }
+  return *time;
+}
 
 class HeldFileRun : public testing::TestWithParam<HeldFile> {};
 
@@ -118,9 +142,14 @@ TEST_P(HeldFileRun, IsWaitedForBriefly) {
   for (const auto& [name, bytes] : after) {
     EXPECT_TRUE(before.contains(name)) << name;
   }
-  if (refused) {
-    // One file waited for in full, then the process's own start and work.
-    EXPECT_LT(took, kWaitBound + std::chrono::seconds(8));
+  // Against the same program on a folder that nothing holds: at most two
+  // waits in full (a variant is opened twice), with room for a busy machine.
+  // Not for x86, which runs emulated here: a process start there varies by
+  // seconds, far more than the waits.
+  if (refused && sizeof(void*) == 8) {
+    const auto unheld = unheldRun(h.check, before);
+    EXPECT_LT(took, unheld * 3 / 2 + 2 * kWaitBound + std::chrono::seconds(2))
+        << "unheld: " << unheld.count() << " ms";
   }
 }
 
