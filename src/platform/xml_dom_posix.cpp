@@ -466,16 +466,6 @@ bool readableAsWindowsReadsIt(std::string_view bytes, std::optional<std::u16stri
 
 }  // namespace
 
-XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error) {
-  // Read here rather than by libxml2, which would decompress a gzip or xz file.
-  auto bytes = readFileBytes(path);
-  if (!bytes) {
-    error.reason = u"the file cannot be read";
-    return nullptr;
-  }
-  return loadXmlBytes(std::move(*bytes), error);
-}
-
 XmlDocument loadXmlBytes(std::string bytes, XmlLoadError& error) {
   silenceLibxml();
   const std::unique_ptr<xmlParserCtxt, ParserContextFree> parser(xmlNewParserCtxt());

@@ -434,17 +434,6 @@ void XmlDeleter::operator()(XmlNodeImpl* node) const noexcept {
   delete node;
 }
 
-XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error) {
-  // The DOM is handed the file's bytes, never its path: it would take the path
-  // for a URL, decode "%41" in a folder name as "A" and cut it at a "#".
-  auto bytes = readFileBytes(path);
-  if (!bytes) {
-    error.reason = u"the file cannot be read";
-    return nullptr;
-  }
-  return loadXmlBytes(std::move(*bytes), error);
-}
-
 XmlDocument loadXmlBytes(std::string bytes, XmlLoadError& error) {
   ComPtr<IXMLDOMDocument> document;
   if (CoCreateInstance(kDomDocument30, nullptr, CLSCTX_INPROC_SERVER, kIXmlDomDocument,

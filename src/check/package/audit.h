@@ -50,7 +50,8 @@ Audit auditPackages(const ConfigView& config);
 // nullopt: the file on disk. Findings and fixes are placed in those bytes.
 // A folder that cannot be entered gives an audit whose config status is
 // NoCurrentDirectory. The current directory is the same afterwards. COM must
-// be initialised on this thread.
+// be initialised on this thread. The language server checks an editor's
+// buffer through this call: keep its shape.
 Audit auditFolder(const std::u16string& folder, std::optional<std::string> bytes);
 
 }  // namespace check
