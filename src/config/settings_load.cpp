@@ -24,18 +24,32 @@ std::optional<std::u16string> entryValue(const platform::XmlNode& entry,
 
 }  // namespace
 
-platform::XmlDocument loadConfigDocument(SettingsLoad& load) {
+bool locateConfigFile(SettingsLoad& load) {
   const auto directory = platform::currentDirectory();
   if (!directory) {
     load.status = SettingsStatus::NoCurrentDirectory;
-    return nullptr;
+    return false;
   }
   load.configPath = *directory + platform::kPathSeparator + u"config.xml";
   if (!platform::fileExists(load.configPath)) {
     load.status = SettingsStatus::NoConfigFile;
-    return nullptr;
+    return false;
   }
+  return true;
+}
+
+platform::XmlDocument loadConfigDocument(SettingsLoad& load) {
+  if (!locateConfigFile(load)) return nullptr;
   platform::XmlDocument document = platform::loadXmlDocument(load.configPath, load.xmlError);
+  if (!document) {
+    load.status =
+        load.xmlError.domUnavailable ? SettingsStatus::DomUnavailable : SettingsStatus::NotParsed;
+  }
+  return document;
+}
+
+platform::XmlDocument loadConfigBytes(std::string bytes, SettingsLoad& load) {
+  platform::XmlDocument document = platform::loadXmlBytes(std::move(bytes), load.xmlError);
   if (!document) {
     load.status =
         load.xmlError.domUnavailable ? SettingsStatus::DomUnavailable : SettingsStatus::NotParsed;

@@ -44,6 +44,15 @@ SettingsLoad loadPackageSettingsExplained(PackageSettings& settings, std::u16str
 // `load` saying why. COM must be initialised on this thread.
 platform::XmlDocument loadConfigDocument(SettingsLoad& load);
 
+// The first step of that: sets `load.configPath` to config.xml of the current
+// directory and says whether the file is there; when not, `load` says why.
+bool locateConfigFile(SettingsLoad& load);
+
+// The DOM load of config.xml's `bytes`, read once by the caller or given
+// (an editor's buffer): the same document as loadConfigDocument() makes of a
+// file with those bytes. Null when they do not load, with `load` saying why.
+platform::XmlDocument loadConfigBytes(std::string bytes, SettingsLoad& load);
+
 // The rest of the load, on a document already open: finds the entry of
 // `packageCode` and fills `settings` from it. Sets `load.status`.
 void loadPackageSettingsFrom(const platform::XmlDocument& document, PackageSettings& settings,

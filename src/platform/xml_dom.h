@@ -37,6 +37,11 @@ struct XmlLoadError {
 // does; the Windows DOM does not under Wine).
 XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error);
 
+// The same load of a document's bytes that come from elsewhere than a file
+// (an editor's buffer): the same bytes load as the file would, the declared
+// encoding included.
+XmlDocument loadXmlBytes(std::string bytes, XmlLoadError& error);
+
 // Finds where the parse that `error` describes stopped, when the load did not
 // say: `bytes` are the file as the failed load read it. On Windows a second
 // reader, XmlLite, loaded for the call, reads them: only a program that

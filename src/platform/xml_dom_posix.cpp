@@ -467,6 +467,16 @@ bool readableAsWindowsReadsIt(std::string_view bytes, std::optional<std::u16stri
 }  // namespace
 
 XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error) {
+  // Read here rather than by libxml2, which would decompress a gzip or xz file.
+  auto bytes = readFileBytes(path);
+  if (!bytes) {
+    error.reason = u"the file cannot be read";
+    return nullptr;
+  }
+  return loadXmlBytes(std::move(*bytes), error);
+}
+
+XmlDocument loadXmlBytes(std::string bytes, XmlLoadError& error) {
   silenceLibxml();
   const std::unique_ptr<xmlParserCtxt, ParserContextFree> parser(xmlNewParserCtxt());
   if (!parser) {
@@ -474,14 +484,12 @@ XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error) {
     return nullptr;
   }
   useWindows1252AsWindowsDoes();
-  // Read here rather than by libxml2, which would decompress a gzip or xz file.
-  auto bytes = readFileBytes(path);
-  if (!bytes || bytes->size() > INT_MAX) {
+  if (bytes.size() > INT_MAX) {
     error.reason = u"the file cannot be read";
     return nullptr;
   }
   std::optional<std::u16string> encoding;
-  if (!readableAsWindowsReadsIt(*bytes, encoding, error)) return nullptr;
+  if (!readableAsWindowsReadsIt(bytes, encoding, error)) return nullptr;
   // No XML_PARSE_NOENT (entities stay references, external ones unread), no
   // XML_PARSE_DTDLOAD or DTDVALID, no XML_PARSE_NOBLANKS, no network, and no
   // XML_PARSE_HUGE: elements nested deeper than 256 levels are refused, and
@@ -493,16 +501,14 @@ XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error) {
                       XML_PARSE_DTDATTR | XML_PARSE_BIG_LINES;
   const ExternalResourcesRefused offline;
   xmlSetStructuredErrorFunc(&error, keepFirstError);
-  // The path stays the document's URL, for messages.
-  const xmlDocPtr document =
-      xmlCtxtReadMemory(parser.get(), bytes->data(), static_cast<int>(bytes->size()),
-                        toNarrow(path).c_str(), nullptr, options);
+  const xmlDocPtr document = xmlCtxtReadMemory(
+      parser.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, options);
   silenceLibxml();
   if (document == nullptr) {
     if (error.reason.empty()) error.reason = u"not well-formed";
     return nullptr;
   }
-  XmlDocument loaded(new XmlDocumentImpl{document, std::move(*bytes), std::move(encoding), {}});
+  XmlDocument loaded(new XmlDocumentImpl{document, std::move(bytes), std::move(encoding), {}});
   nameAllAsWritten(document->children);
   return loaded;
 }

@@ -435,6 +435,17 @@ void XmlDeleter::operator()(XmlNodeImpl* node) const noexcept {
 }
 
 XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error) {
+  // The DOM is handed the file's bytes, never its path: it would take the path
+  // for a URL, decode "%41" in a folder name as "A" and cut it at a "#".
+  auto bytes = readFileBytes(path);
+  if (!bytes) {
+    error.reason = u"the file cannot be read";
+    return nullptr;
+  }
+  return loadXmlBytes(std::move(*bytes), error);
+}
+
+XmlDocument loadXmlBytes(std::string bytes, XmlLoadError& error) {
   ComPtr<IXMLDOMDocument> document;
   if (CoCreateInstance(kDomDocument30, nullptr, CLSCTX_INPROC_SERVER, kIXmlDomDocument,
                        reinterpret_cast<void**>(document.put())) != S_OK ||
@@ -447,10 +458,7 @@ XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error) {
   document->put_resolveExternals(VARIANT_FALSE);
   document->put_preserveWhiteSpace(VARIANT_TRUE);
 
-  // The DOM is handed the file's bytes, never its path: it would take the path
-  // for a URL, decode "%41" in a folder name as "A" and cut it at a "#".
-  auto bytes = readFileBytes(path);
-  ComPtr<IStream> stream = bytes ? memoryStream(*bytes) : ComPtr<IStream>();
+  ComPtr<IStream> stream = memoryStream(bytes);
   if (stream.get() == nullptr) {
     error.reason = u"the file cannot be read";
     return nullptr;
@@ -464,7 +472,7 @@ XmlDocument loadXmlDocument(const std::u16string& path, XmlLoadError& error) {
     describeParseError(document.get(), error);
     return nullptr;
   }
-  return XmlDocument(new XmlDocumentImpl{std::move(document), std::move(*bytes), std::nullopt});
+  return XmlDocument(new XmlDocumentImpl{std::move(document), std::move(bytes), std::nullopt});
 }
 
 void locateParseError(std::string_view bytes, XmlLoadError& error) {

@@ -7,6 +7,7 @@
 #include "check/cli/options.h"
 #include "check/lint/fix_run.h"
 #include "check/lsp/language_server.h"
+#include "check/package/package_folder.h"
 #include "check/report/output_format.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
@@ -18,34 +19,6 @@ namespace check {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Puts the current directory back at the end of the scope.
-class DirectoryRestorer {
- public:
-  DirectoryRestorer() : saved_(platform::currentDirectory()) {}
-  DirectoryRestorer(const DirectoryRestorer&) = delete;
-  DirectoryRestorer& operator=(const DirectoryRestorer&) = delete;
-  ~DirectoryRestorer() {
-    if (saved_) platform::changeDirectory(*saved_);
-  }
-
- private:
-  std::optional<std::u16string> saved_;
-};
-
-// Makes `folder` the current directory; why it cannot, or empty.
-std::string enterFolder(const std::u16string& folder) {
-  const fs::path path(folder);
-  std::error_code error;
-  const fs::file_status status = fs::status(path, error);
-  const std::string name = "the folder " + utf8(folder);
-  if (status.type() == fs::file_type::not_found) return name + " does not exist";
-  if (!error && !fs::is_directory(status)) return utf8(folder) + " is not a folder";
-  if (error || !platform::changeDirectory(folder)) return name + " cannot be entered";
-  fs::directory_iterator(".", error);
-  if (error) return name + " cannot be read: no permission";
-  return {};
-}
 
 // The folder that `arg` names: itself, or the folder of the config.xml it
 // names, as hooks and editors pass a file; nullopt for the current directory.
@@ -65,6 +38,31 @@ std::optional<std::u16string> folderOf(const std::u16string& arg) {
 int exitStatus(const std::vector<Finding>& findings, bool strict) {
   const bool fails = countErrors(findings) > 0 || (strict && !findings.empty());
   return fails ? kErrors : kNoErrors;
+}
+
+// Mends what the check of `config` finds in the current directory; with
+// --dry-run the diff goes into `report` and the folder's exit status is
+// returned, as it is when the fixes cannot be made. Otherwise `config`
+// becomes the mended file, which the check then reports on, and nullopt is
+// returned.
+std::optional<int> fixFolder(const Options& options, const std::optional<std::u16string>& folder,
+                             ConfigView& config, FolderReport& report, std::string& err) {
+  const std::vector<Finding> found = options.all ? auditPackages(config).findings
+                                                 : checkPackage(config, options.launcher).findings;
+  // With several folders, the diffs name each folder's files.
+  FixOutcome fixed = fixFindings(found, config.bytes, options.dryRun,
+                                 options.folders.size() > 1 ? folder.value_or(u".") : u"");
+  if (!fixed.error.empty()) {
+    report.error = fixed.error;
+    err += "pkgcustomize-check: " + fixed.error + "\n";
+    return kUsageError;
+  }
+  if (options.dryRun) {
+    report.text = fixed.diff;
+    return exitStatus(found, options.strict);
+  }
+  if (fixed.after && fixed.after != config.bytes) config = configViewOf(std::move(*fixed.after));
+  return std::nullopt;
 }
 
 // Checks the folder `given` (nullopt: the current directory) into `report`
@@ -87,30 +85,17 @@ int checkFolder(const Options& options, const OutputFormat& format,
     }
   }
   report.context.folder = platform::currentDirectory().value_or(u".");
+  ConfigView config = readConfigView();
   if (options.fix) {
-    const std::vector<Finding> found =
-        options.all ? auditPackages().findings : checkPackage(options.launcher).findings;
-    // With several folders, the diffs name each folder's files.
-    const FixOutcome fixed = fixFindings(found, options.dryRun,
-                                         options.folders.size() > 1 ? folder.value_or(u".") : u"");
-    if (!fixed.error.empty()) {
-      report.error = fixed.error;
-      err += "pkgcustomize-check: " + fixed.error + "\n";
-      return kUsageError;
-    }
-    if (options.dryRun) {
-      report.text = fixed.diff;
-      return exitStatus(found, options.strict);
-    }
+    const std::optional<int> status = fixFolder(options, folder, config, report, err);
+    if (status) return *status;
   }
   if (options.all) {
-    Audit audit = auditPackages();
-    attachFixes(audit.findings);
+    const Audit audit = auditPackages(config);
     format.audit(audit, report);
     return exitStatus(audit.findings, options.strict);
   }
-  PackageCheck check = checkPackage(options.launcher);
-  attachFixes(check.findings);
+  const PackageCheck check = checkPackage(config, options.launcher);
   format.package(check, report);
   return exitStatus(check.findings, options.strict);
 }

@@ -3,26 +3,19 @@
 #include <filesystem>
 
 #include "check/lint/config_fix.h"
-#include "check/package/check_run.h"
 #include "check/report/report.h"
 #include "check/report/unified_diff.h"
 #include "platform/files.h"
 
 namespace check {
 
-std::optional<std::string> attachFixes(std::vector<Finding>& findings) {
-  std::optional<std::string> bytes = platform::readFileBytes(kConfigFile);
-  ConfigView config;
-  loadConfigView(config);
-  planFixes(findings, bytes.value_or(""), config.outline);
-  return bytes;
-}
-
-FixOutcome fixFindings(std::vector<Finding> findings, bool dryRun, const std::u16string& folder) {
+FixOutcome fixFindings(const std::vector<Finding>& findings,
+                       const std::optional<std::string>& before, bool dryRun,
+                       const std::u16string& folder) {
   FixOutcome outcome;
   const std::string shownFolder = folder.empty() ? "." : utf8(folder);
-  const std::optional<std::string> before = attachFixes(findings);
   const std::string after = before ? applyEdits(*before, findings) : std::string();
+  if (before) outcome.after = after;
   bool leftovers = false;
   for (const Finding& f : findings) {
     if (f.fix && f.fix->removeFile) {

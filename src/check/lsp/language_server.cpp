@@ -9,10 +9,10 @@
 #include <string>
 #include <thread>
 
-#include "check/lsp/buffer_audit.h"
 #include "check/lsp/framing.h"
 #include "check/lsp/session.h"
 #include "check/lsp/standard_io.h"
+#include "check/package/audit.h"
 
 namespace check::lsp {
 
@@ -67,6 +67,10 @@ std::vector<Json> timedChecks(Session& session) {
 }
 
 }  // namespace
+
+Audit auditBuffer(const std::u16string& folder, std::string_view bytes) {
+  return auditFolder(folder, std::string(bytes));
+}
 
 int runLanguageServer() {
   // The reading thread lives as long as the process: a read cannot be

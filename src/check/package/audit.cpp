@@ -6,6 +6,10 @@
 #include <tuple>
 
 #include "app/launcher.h"
+#include "check/lint/config_fix.h"
+#include "check/package/package_folder.h"
+#include "check/package/verdict.h"
+#include "platform/files.h"
 
 namespace check {
 
@@ -57,7 +61,7 @@ void order(std::vector<Finding>& findings) {
 // What the runs of an audit share: the files read, the findings so far and
 // the outcomes seen.
 struct Runs {
-  ConfigView& config;
+  const ConfigView& config;
   DiskFiles disk;
   RunFindings findings;
   std::set<std::u16string> outcomes;
@@ -87,26 +91,37 @@ std::u16string launcherFor(const std::u16string& code, std::int32_t cmdVariant) 
   return kLauncherPrefix + (u"package_all_" + code + (cmdVariant == 0 ? u"_x.exe" : u"_xl.exe"));
 }
 
-Audit auditPackages() {
+Audit auditPackages(const ConfigView& config) {
   Audit audit;
-  ConfigView config;
-  loadConfigView(config, true);
   audit.config = config.load;
-  audit.findings = config.findings;
+  audit.findings = fileFindings(config);
   for (Finding& f : leftoverFindings()) audit.findings.push_back(std::move(f));
-  if (!config.document) return audit;
-
-  Runs runs{config, {}, {}, {}};
-  for (const ConfigEntry& entry : config.outline.entries) {
-    if (!entry.read) continue;
-    ++audit.packages;
-    const bool cif = auditRun(entry, 0, runs, audit.rows.emplace_back());
-    const bool cmd = auditRun(entry, 1, runs, audit.rows.emplace_back());
-    if (cif && cmd) ++audit.completePackages;
+  if (config.document) {
+    Runs runs{config, {}, {}, {}};
+    for (const ConfigEntry& entry : config.outline.entries) {
+      if (!entry.read) continue;
+      ++audit.packages;
+      const bool cif = auditRun(entry, 0, runs, audit.rows.emplace_back());
+      const bool cmd = auditRun(entry, 1, runs, audit.rows.emplace_back());
+      if (cif && cmd) ++audit.completePackages;
+    }
+    for (Finding& f : runs.findings.findings) audit.findings.push_back(std::move(f));
+    order(audit.findings);
   }
-  for (Finding& f : runs.findings.findings) audit.findings.push_back(std::move(f));
-  order(audit.findings);
+  planFixes(audit.findings, config.bytes.value_or(""), config.outline);
   return audit;
+}
+
+Audit auditFolder(const std::u16string& folder, std::optional<std::string> bytes) {
+  const DirectoryRestorer restorer;
+  if (!platform::changeDirectory(folder)) {
+    Audit audit;
+    audit.config.status = SettingsStatus::NoCurrentDirectory;
+    audit.findings = {configLoadFinding(audit.config)};
+    return audit;
+  }
+  const ConfigView config = bytes ? configViewOf(std::move(*bytes)) : readConfigView();
+  return auditPackages(config);
 }
 
 }  // namespace check

@@ -4,10 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "check/package/check_run.h"
+#include "check/package/config_view.h"
 
 namespace check {
 
@@ -36,8 +38,18 @@ struct Audit {
 // A launcher name of the kind `cmdVariant` whose package code is `code`.
 std::u16string launcherFor(const std::u16string& code, std::int32_t cmdVariant);
 
-// Audits every package of config.xml in the current directory, reading each
-// file once and writing nothing. COM must be initialised on this thread.
-Audit auditPackages();
+// Audits every package of `config`, config.xml of the current directory,
+// reading each other file of the folder once and writing nothing. The
+// findings that can be mended with certainty carry their fixes, planned on
+// the view's bytes. COM must be initialised on this thread.
+Audit auditPackages(const ConfigView& config);
+
+// The whole-file audit (--all) of the package folder `folder` with `bytes`
+// as its config.xml, whatever the disk holds (an editor's unsaved buffer);
+// nullopt: the file on disk. Findings and fixes are placed in those bytes.
+// A folder that cannot be entered gives an audit whose config status is
+// NoCurrentDirectory. The current directory is the same afterwards. COM must
+// be initialised on this thread.
+Audit auditFolder(const std::u16string& folder, std::optional<std::string> bytes);
 
 }  // namespace check

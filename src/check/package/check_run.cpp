@@ -45,28 +45,6 @@ StartedBy startedBy(const std::u16string& launcher) {
           }};
 }
 
-void loadConfigView(ConfigView& config, bool indexed) {
-  if (config.tried) return;
-  config.tried = true;
-  config.document = loadConfigDocument(config.load);
-  if (config.document) {
-    config.indexed = indexed;
-    if (indexed) config.index = indexEntries(config.document);
-    config.outline = outlineConfig(config.document);
-    config.findings = config.outline.findings;
-    return;
-  }
-  const auto bytes = config.load.status == SettingsStatus::NotParsed
-                         ? platform::readFileBytes(config.load.configPath)
-                         : std::nullopt;
-  // Only the check shows where a parse stopped; a run never looks for it.
-  if (bytes) platform::locateParseError(*bytes, config.load.xmlError);
-  config.findings = {configLoadFinding(config.load)};
-  if (bytes) {
-    for (Finding& hint : encodingHint(*bytes)) config.findings.push_back(std::move(hint));
-  }
-}
-
 std::vector<Finding> leftoverFindings() {
   std::vector<Finding> findings;
   for (const std::u16string& name : platform::findLeftovers()) {
@@ -78,19 +56,10 @@ std::vector<Finding> leftoverFindings() {
   return findings;
 }
 
-CheckedRun checkRun(const StartedBy& start, ConfigView& config, DiskFiles& disk) {
+CheckedRun checkRun(const StartedBy& start, const ConfigView& config, DiskFiles& disk) {
   CheckedRun run;
   DryRunFolder folder{&disk, {}};
-  const SettingsLookup settings = [&config](PackageSettings& record, const std::u16string& code) {
-    loadConfigView(config);
-    SettingsLoad load = config.load;
-    if (config.indexed) {
-      loadPackageSettingsFrom(config.index, record, code, load);
-    } else if (config.document) {
-      loadPackageSettingsFrom(config.document, record, code, load);
-    }
-    return load;
-  };
+  const SettingsLookup settings = settingsOf(config);
   const RunEnvironment environment{start.selfId, start.processes, settings, dryRunFiles(folder)};
   run.trace = traceCustomization(environment);
   run.findings = runFindings(run.trace, folder, config.outline);

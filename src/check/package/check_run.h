@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/driver.h"
-#include "check/lint/config_lint.h"
 #include "check/lint/finding.h"
+#include "check/package/config_view.h"
 #include "customize/dry_run_folder.h"
 
 namespace check {
@@ -22,24 +22,6 @@ struct StartedBy {
   platform::ProcessLookup processes;
 };
 StartedBy startedBy(const std::u16string& launcher);
-
-// The config.xml of the current directory, loaded on first use and then
-// shared by every run, with its outline.
-struct ConfigView {
-  bool tried = false;
-  SettingsLoad load;  // the status is not Loaded when the document did not load
-  platform::XmlDocument document;
-  ConfigOutline outline;
-  std::vector<Finding> findings;  // about the file: the outline's, or why it did not load
-  // For runs of many packages: the entries by code, looked up there rather
-  // than by one query each.
-  bool indexed = false;
-  EntryIndex index;
-};
-
-// Loads the view's document and outlines it, once; with `indexed`, indexes
-// its entries too.
-void loadConfigView(ConfigView& config, bool indexed = false);
 
 // A live file as it is now and as the run leaves it.
 struct FileChange {
@@ -62,6 +44,6 @@ std::vector<Finding> leftoverFindings();
 // Runs the customisation in the current directory with the processes given,
 // settings from `config` and files read through `disk`, writing nothing. The
 // run keeps no reference to `disk` or `config`.
-CheckedRun checkRun(const StartedBy& start, ConfigView& config, DiskFiles& disk);
+CheckedRun checkRun(const StartedBy& start, const ConfigView& config, DiskFiles& disk);
 
 }  // namespace check

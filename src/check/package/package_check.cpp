@@ -1,21 +1,25 @@
 #include "check/package/package_check.h"
 
+#include "check/lint/config_fix.h"
+
 namespace check {
 
-PackageCheck checkPackage(const std::optional<std::u16string>& launcher) {
+PackageCheck checkPackage(const ConfigView& config, const std::optional<std::u16string>& launcher) {
   PackageCheck check;
   check.launcherGiven = launcher;
   const StartedBy start =
       launcher ? startedBy(*launcher)
                : StartedBy{platform::currentProcessId(), platform::snapshotProcesses()};
   DiskFiles disk;
-  check.run = checkRun(start, check.config, disk);
+  check.run = checkRun(start, config, disk);
   check.findings = check.run.findings;
   const std::u16string& code = check.run.trace.packageCode;
-  for (const Finding& f : check.config.findings) {
+  if (const ConfigEntry* entry = entryFor(config.outline, code)) check.entry = entry->position;
+  for (Finding& f : fileFindings(config)) {
     if ((!code.empty() && f.code == code) || aboutWholeFile(f)) check.findings.push_back(f);
   }
   for (Finding& f : leftoverFindings()) check.findings.push_back(std::move(f));
+  planFixes(check.findings, config.bytes.value_or(""), config.outline);
   return check;
 }
 

@@ -12,14 +12,15 @@ namespace check {
 
 struct PackageCheck {
   std::optional<std::u16string> launcherGiven;  // named on the command line, as given
-  ConfigView config;
   CheckedRun run;
+  Position entry;  // where config.xml holds the package's entry; unknown when it has none
   std::vector<Finding> findings;  // the run's, then config.xml's about the entry and the file
 };
 
-// Checks the package in the current directory as a run started by the
-// launcher file `launcher` would customise it, or when none is given, a run
-// started where this process was.
-PackageCheck checkPackage(const std::optional<std::u16string>& launcher);
+// Checks the package in the current directory, whose config.xml `config`
+// holds, as a run started by the launcher file `launcher` would customise
+// it, or when none is given, a run started where this process was. The
+// findings that can be mended with certainty carry their fixes.
+PackageCheck checkPackage(const ConfigView& config, const std::optional<std::u16string>& launcher);
 
 }  // namespace check

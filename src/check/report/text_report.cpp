@@ -39,9 +39,7 @@ void settingsLines(std::string& out, const PackageCheck& check) {
   line(out, "config.xml", utf8(trace.load.configPath));
   if (trace.load.status != SettingsStatus::Loaded) return;
   std::string entry = "<binary code=" + q(trace.packageCode) + ">";
-  if (const ConfigEntry* found = entryFor(check.config.outline, trace.packageCode)) {
-    if (found->position.line > 0) entry += " at line " + std::to_string(found->position.line);
-  }
+  if (check.entry.line > 0) entry += " at line " + std::to_string(check.entry.line);
   line(out, "  entry", entry);
   const bool o = trace.settings.useEVariant == 0;
   line(out, "  useEVariant",

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "check/lint/config_fix.h"
-#include "check/lsp/buffer_audit.h"
+#include "check/lsp/language_server.h"
 #include "check/lsp/session.h"
 #include "check/report/report.h"
 #include "check_support.h"

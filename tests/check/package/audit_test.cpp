@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "check/lint/config_lint.h"
+#include "check/package/audit.h"
+#include "check/report/report.h"
 #include "check_support.h"
 #include "package_folder.h"
 #include "row_names.h"
@@ -185,6 +187,23 @@ TEST_P(Audit, FindsWhatTheWholeFileShows) {
       << testing::PrintToString(findingPlaces(report)) << "\n"
       << report.dump(2);
   EXPECT_EQ(readFolder(package.path()), c.folder);
+
+  // The same bytes given as config.xml of a folder whose file says otherwise
+  // (an editor's unsaved buffer) give the same findings and fixes.
+  if (const auto bytes = c.folder.find("config.xml"); bytes != c.folder.end()) {
+    TempDir other;
+    writeFolder(other.path(), with(c.folder, "config.xml", "<config/>"));
+    const auto shown = [](const check::Audit& audit) {
+      std::vector<std::string> lines;
+      for (const check::Finding& f : audit.findings) {
+        lines.push_back(check::utf8(f.message) + "@" + std::to_string(f.position.line) + ":" +
+                        std::to_string(f.position.column) + (f.fix ? " fixed" : ""));
+      }
+      return lines;
+    };
+    EXPECT_EQ(shown(check::auditFolder(other.path().u16string(), bytes->second)),
+              shown(check::auditFolder(package.path().u16string(), std::nullopt)));
+  }
 
   // The check of each single package reports nothing about its entry that
   // the audit does not.

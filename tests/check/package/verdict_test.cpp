@@ -163,7 +163,8 @@ TEST_P(CheckVerdict, AgreesWithARealRun) {
   {
     const testing_support::ScopedCurrentDir inPackage(package.path());
     for (const check::FileChange& change :
-         check::checkPackage(fs::path(c.launcher).u16string()).run.changes) {
+         check::checkPackage(check::readConfigView(), fs::path(c.launcher).u16string())
+             .run.changes) {
       predicted[fs::path(change.name).string()] = change.after;
     }
   }
