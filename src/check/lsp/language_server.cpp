@@ -1,5 +1,6 @@
 #include "check/lsp/language_server.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -111,7 +112,11 @@ int runLanguageServer() {
       pendingSince = Clock::now();
     }
     if (closed && chunks.empty()) return 1;
-    const bool quiet = chunks.empty();
+    // A document just opened is checked at once: there is no burst to wait for.
+    const bool opened =
+        std::any_of(session.documents.begin(), session.documents.end(),
+                    [](const auto& entry) { return entry.second.checkedVersion < 0; });
+    const bool quiet = chunks.empty() || opened;
     if (pending && (quiet || Clock::now() - pendingSince >= kLongest)) {
       if (!send(timedChecks(session))) return 1;
       pending = false;
