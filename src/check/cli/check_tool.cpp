@@ -6,6 +6,7 @@
 
 #include "check/cli/options.h"
 #include "check/lint/fix_run.h"
+#include "check/lsp/language_server.h"
 #include "check/package/package_folder.h"
 #include "check/report/output_format.h"
 #include "platform/codepage.h"
@@ -139,6 +140,10 @@ int runCheckTool(const std::vector<std::u16string>& args, std::string& out, std:
 int checkToolMain(const std::vector<std::u16string>& args) {
   platform::hardenProcess();
   platform::initializeCom();
+  const ParsedOptions parsed = parseOptions(args);
+  if (parsed.error.empty() && parsed.options.lsp && !parsed.options.help) {
+    return lsp::runLanguageServer();
+  }
   std::string out;
   std::string err;
   const int status = runCheckTool(args, out, err);

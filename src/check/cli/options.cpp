@@ -9,7 +9,8 @@ namespace check {
 
 const char kUsage[] =
     "usage: pkgcustomize-check [--launcher NAME] [OPTIONS] [FOLDER...]\n"
-    "       pkgcustomize-check --all [OPTIONS] [FOLDER...]\n";
+    "       pkgcustomize-check --all [OPTIONS] [FOLDER...]\n"
+    "       pkgcustomize-check --lsp\n";
 
 namespace {
 
@@ -40,6 +41,9 @@ const char kHelpAfterFormats[] =
     "                    then check again and report what is left\n"
     "  --dry-run         with --fix, write nothing: show the change to config.xml\n"
     "                    as a unified diff\n"
+    "  --lsp             serve the Language Server Protocol on standard input and\n"
+    "                    output: an editor's open config.xml checked as it is\n"
+    "                    typed, with the fixes as code actions\n"
     "  --help            show this help (on Windows also /?)\n"
     "  --version         show the version\n"
     "\n"
@@ -83,6 +87,7 @@ bool applyFlag(const std::u16string& arg, Options& o) {
       {u"--help", &Options::help},     {u"-h", &Options::help},
       {u"/?", &Options::help},         {u"--version", &Options::version},
       {u"--fix", &Options::fix},       {u"--dry-run", &Options::dryRun},
+      {u"--lsp", &Options::lsp},
   };
   for (const auto& [name, flag] : flags) {
     if (arg == name) {

@@ -17,6 +17,7 @@ struct Options {
   std::string format = "text";  // the name of one of outputFormats()
   bool fix = false;             // --fix: mend what is certain, then check again
   bool dryRun = false;  // --dry-run: with --fix, show the change as a diff and write nothing
+  bool lsp = false;     // --lsp: serve the Language Server Protocol on standard input and output
   bool help = false;
   bool version = false;
 };
