@@ -11,6 +11,7 @@
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/xml_encoding.h"
+#include "platform/xml_text.h"
 
 namespace check::lsp {
 
@@ -126,17 +127,21 @@ bool startsWith(std::string_view bytes, std::string_view prefix) {
 std::string fileBytes(const Document& doc) {
   const std::optional<std::string> disk =
       platform::readFileBytes((fs::path(doc.folder) / kConfigFile).u16string());
-  const std::optional<SourceText> source = disk ? decodeSource(*disk) : std::optional<SourceText>();
-  if (!source || source->form == SourceText::Form::Utf8) {
+  using platform::TextEncoding;
+  const std::optional<platform::XmlText> source =
+      disk ? platform::decodeXmlText(*disk) : std::optional<platform::XmlText>();
+  if (!source || source->encoding == TextEncoding::Utf8) {
     return (disk && startsWith(*disk, "\xEF\xBB\xBF") ? "\xEF\xBB\xBF" : "") + doc.text;
   }
   const std::u16string wide = platform::fromUtf8(doc.text);
   std::string bytes;
-  if (source->form == SourceText::Form::SingleByte) {
+  const bool windows1252 = source->encoding == TextEncoding::Windows1252;
+  const bool latin = windows1252 || source->encoding == TextEncoding::Latin1;
+  if (latin || source->encoding == TextEncoding::OtherSingleByte) {
     for (const char16_t unit : wide) {
       int byte = unit < 0x80 ? unit : '?';
-      for (int b = 0x80; b <= 0xFF && unit >= 0x80 && source->latin; ++b) {
-        const char16_t mapped = source->windows1252
+      for (int b = 0x80; b <= 0xFF && unit >= 0x80 && latin; ++b) {
+        const char16_t mapped = windows1252
                                     ? platform::windows1252Unit(static_cast<unsigned char>(b))
                                     : static_cast<char16_t>(b);
         if (mapped == unit) {
@@ -148,7 +153,7 @@ std::string fileBytes(const Document& doc) {
     }
     return bytes;
   }
-  const bool little = source->form == SourceText::Form::Utf16Le;
+  const bool little = source->encoding == TextEncoding::Utf16Le;
   if (startsWith(*disk, "\xFF\xFE") || startsWith(*disk, "\xFE\xFF")) {
     bytes += little ? "\xFF\xFE" : "\xFE\xFF";
   }
