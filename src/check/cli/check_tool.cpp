@@ -6,6 +6,7 @@
 
 #include "check/cli/options.h"
 #include "check/lint/fix_run.h"
+#include "check/report/json_report.h"
 #include "check/report/output_format.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
@@ -61,6 +62,30 @@ std::optional<std::u16string> folderOf(const std::u16string& arg) {
   return parent;
 }
 
+// What --fix did, ahead of the check after it: lines ahead of a report of
+// lines, the "fixes" of a JSON document.
+void reportFixes(const FixOutcome& fixed, std::size_t left, FolderReport& report) {
+  if (report.document.is_object() && !report.document.contains("findings")) {
+    // SARIF: the counts as the run's properties.
+    report.document["properties"]["fixed"] = fixed.made.size();
+    report.document["properties"]["left"] = left;
+    return;
+  }
+  if (report.document.is_object()) {
+    nlohmann::ordered_json fixes = nlohmann::ordered_json::array();
+    const auto add = [&](const Finding& f, const char* outcome) {
+      fixes.push_back({{"outcome", outcome}, {"finding", findingJson(f)}});
+    };
+    for (const Finding& f : fixed.made) add(f, removesFile(*f.fix) ? "removed" : "fixed");
+    for (const Finding& f : fixed.skipped) add(f, "skipped");
+    report.document["fixes"] = fixes;
+    report.document["summary"]["fixed"] = fixed.made.size();
+    report.document["summary"]["left"] = left;
+    return;
+  }
+  report.text = fixSummary(fixed, report.context, left) + report.text;
+}
+
 int exitStatus(const std::vector<Finding>& findings, bool strict) {
   const bool fails = countErrors(findings) > 0 || (strict && !findings.empty());
   return fails ? kErrors : kNoErrors;
@@ -86,32 +111,36 @@ int checkFolder(const Options& options, const OutputFormat& format,
     }
   }
   report.context.folder = platform::currentDirectory().value_or(u".");
+  std::optional<FixOutcome> fixed;
   if (options.fix) {
     const std::vector<Finding> found =
         options.all ? auditPackages().findings : checkPackage(options.launcher).findings;
-    // With several folders, the diffs name each folder's files.
-    const FixOutcome fixed = fixFindings(found, options.dryRun,
-                                         options.folders.size() > 1 ? folder.value_or(u".") : u"");
-    if (!fixed.error.empty()) {
-      report.error = fixed.error;
-      err += "pkgcustomize-check: " + fixed.error + "\n";
+    // The diffs and the leftovers name the folder as given.
+    fixed = fixFindings(found, options.dryRun, folder.value_or(u""));
+    if (!fixed->error.empty()) {
+      report.error = fixed->error;
+      err += "pkgcustomize-check: " + fixed->error + "\n";
       return kUsageError;
     }
     if (options.dryRun) {
-      report.text = fixed.diff;
+      report.text = fixed->diff;
       return exitStatus(found, options.strict);
     }
   }
+  std::vector<Finding> left;
   if (options.all) {
     Audit audit = auditPackages();
     attachFixes(audit.findings);
     format.audit(audit, report);
-    return exitStatus(audit.findings, options.strict);
+    left = audit.findings;
+  } else {
+    PackageCheck check = checkPackage(options.launcher);
+    attachFixes(check.findings);
+    format.package(check, report);
+    left = check.findings;
   }
-  PackageCheck check = checkPackage(options.launcher);
-  attachFixes(check.findings);
-  format.package(check, report);
-  return exitStatus(check.findings, options.strict);
+  if (fixed) reportFixes(*fixed, left.size(), report);
+  return exitStatus(left, options.strict);
 }
 
 }  // namespace

@@ -42,12 +42,4 @@ Position positionAt(const SourceText& source, std::size_t index);
 void planFixes(std::vector<Finding>& findings, std::string_view bytes,
                const ConfigOutline& outline);
 
-// `bytes` of `file` with the edits of every finding about it made.
-std::string applyEdits(std::string_view bytes, const std::vector<Finding>& findings,
-                       const std::u16string& file = kConfigFile);
-
-// The text of `bytes`, decoded as decodeSource() does, as UTF-8; the bytes
-// themselves when they cannot be decoded.
-std::string readableText(std::string_view bytes);
-
 }  // namespace check

@@ -186,4 +186,14 @@ std::u16string number(long value) {
   return std::u16string(digits.begin(), digits.end());
 }
 
+const FileEdits& editsOf(const Fix& fix) {
+  static const FileEdits none;
+  const FileEdits* edits = std::get_if<FileEdits>(&fix.change);
+  return edits != nullptr ? *edits : none;
+}
+
+bool removesFile(const Fix& fix) {
+  return std::holds_alternative<FileRemoval>(fix.change);
+}
+
 }  // namespace check

@@ -172,11 +172,12 @@ std::string withAccents(const std::string& text) {
 const Variant kVariants[] = {
     {"UTF-8 with LF", [](std::string text) { return text; }},
     {"UTF-8 with CR LF", [](std::string text) { return replaced(text, "\n", "\r\n"); }},
-    {"windows-1252 with an e acute",
+    {"windows-1252 with an e acute and CR LF",
      [](std::string text) {
        std::string bytes;
-       for (const char16_t point : platform::fromUtf8(
-                withAccents(replaced(text, "encoding=\"UTF-8\"", "encoding=\"windows-1252\"")))) {
+       for (const char16_t point : platform::fromUtf8(withAccents(
+                replaced(replaced(text, "encoding=\"UTF-8\"", "encoding=\"windows-1252\""), "\n",
+                         "\r\n")))) {
          bytes += static_cast<char>(point);
        }
        return bytes;
@@ -268,19 +269,46 @@ TEST_P(Example, IsMendedOnceAndAsSarifSays) {
   ASSERT_EQ(sarif.status, 1) << sarif.output;
   EXPECT_EQ(withSarifFixes(original, nlohmann::json::parse(sarif.output)), mended);
 
-  const auto dryRun = check({"--fix", "--dry-run"});
+  // The dry run's diff, in the file's own bytes, names the folder as given
+  // and turns a clean copy into what --fix writes.
+  const fs::path parent = package.path().parent_path();
+  const fs::path name = package.path().filename();
+  const auto dryRun = testing_support::runCaptured(
+      {testing_support::builtProgram("pkgcustomize-check"), "--all", "--fix", "--dry-run", name},
+      parent);
   EXPECT_EQ(dryRun.status, 1);
-  EXPECT_TRUE(dryRun.output.starts_with("--- a/config.xml\n+++ b/config.xml\n")) << dryRun.output;
-  EXPECT_NE(dryRun.output.find("-  <binnary code=\"TR0420\">"), std::string::npos);
-  EXPECT_NE(dryRun.output.find("Only in .: kvsetup.cif.pkgcustomize-Ab12Cd"), std::string::npos);
+  const std::string header =
+      "--- a/" + name.string() + "/config.xml\n+++ b/" + name.string() + "/config.xml\n";
+  EXPECT_TRUE(dryRun.output.starts_with(header)) << dryRun.output;
+  EXPECT_NE(dryRun.output.find("Only in " + name.string() + ": kvsetup.cif.pkgcustomize-Ab12Cd\n"),
+            std::string::npos);
   EXPECT_EQ(readFile(config), original);
   EXPECT_TRUE(fs::exists(package / "kvsetup.cif.pkgcustomize-Ab12Cd"));
+  const TempDir clean;
+  fs::create_directory(clean / name);
+  writeFolder(clean / name, {{"config.xml", original}});
+  writeFolder(clean.path(), {{"fix.diff", dryRun.output}});
+  const auto patched =
+      testing_support::runCaptured({"/usr/bin/patch", "-p1", "-i", "fix.diff"}, clean.path());
+  EXPECT_EQ(patched.status, 0) << patched.output;
+  EXPECT_EQ(readFile(clean / name / "config.xml"), mended);
 
   const auto fixed = check({"--fix", "--format=json"});
   EXPECT_EQ(fixed.status, 1);
   EXPECT_EQ(readFile(config), mended);
   EXPECT_FALSE(fs::exists(package / "kvsetup.cif.pkgcustomize-Ab12Cd"));
   const auto report = nlohmann::json::parse(fixed.output);
+  EXPECT_EQ(report.at("summary").at("fixed"), 6);
+  EXPECT_EQ(report.at("summary").at("left"), 2);
+  std::vector<std::string> fixes;
+  for (const auto& f : report.at("fixes")) {
+    fixes.push_back(f.at("outcome").get<std::string>() + " " +
+                    f.at("finding").at("rule").get<std::string>());
+  }
+  EXPECT_EQ(fixes,
+            (std::vector<std::string>{"fixed wrapped-value", "fixed looks-like-o",
+                                      "fixed unknown-element", "fixed unused-entry",
+                                      "fixed invisible-character", "removed leftover-file"}));
   std::vector<std::string> left;
   for (const auto& f : report.at("findings")) {
     left.push_back(f.at("rule"));

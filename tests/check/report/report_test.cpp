@@ -104,6 +104,25 @@ TEST(Sarif, DescribesRulesAndPlacesResults) {
       "/%D0%9F%D0%B0%D0%BA%D0%B5%D1%82/"));
 }
 
+// A message that asks a question ends in its question mark alone.
+TEST(Sarif, EndsAQuestionWithItsMark) {
+  TempDir package;
+  writeFolder(
+      package.path(),
+      with(kPackage, "config.xml",
+           oneEntryConfig({"<package_type>O</package_type>", "<markt_type>x</markt_type>"})));
+  const auto sarif = nlohmann::json::parse(
+      runCheck({u"--all", u"--format=sarif", package.path().u16string()}).out);
+  std::vector<std::string> messages;
+  for (const auto& result : sarif["runs"][0]["results"])
+    messages.push_back(result["message"]["text"]);
+  EXPECT_NE(std::find(messages.begin(), messages.end(),
+                      "<markt_type> in the entry \"TR0107\" is not read by any run: did you mean "
+                      "<market_type>?"),
+            messages.end())
+      << testing::PrintToString(messages);
+}
+
 // The JSON has the same keys whether a run gets to the end or stops early.
 TEST(Json, KeepsItsShape) {
   TempDir package;
@@ -252,10 +271,10 @@ const TextCase kTextCases[] = {
      {u"--launcher", u"TRKVa_b_TR0107_xl.exe", u"--diff"},
      "launcher       \"TRKVa_b_TR0107_xl.exe\" (given with --launcher)\n"
      "package code   TR0107\n"
-     "kind           .cmd setup script (cmdVariant 1)\n"
+     "kind           .cmd launcher (its setup script is kv-setup.cmd)\n"
      "config.xml     FOLDER/config.xml\n"
      "  entry        <binary code=\"TR0107\"> at line 3\n"
-     "  useEVariant  0 (package_type is \"O\": the \"_o\" variants)\n"
+     "  variant      kv-setup_o.cmd (package_type is \"O\")\n"
      "  barPc        \"1A2B\" (quil_bar_pc)\n"
      "  market       \"de-de\" (market_type)\n"
      "copy           kv-setup_o.cmd over kv-setup.cmd: copied\n"
