@@ -7,6 +7,7 @@
 #include <map>
 
 #include "check/lint/config_fix.h"
+#include "check/lint/fix_run.h"
 #include "check_support.h"
 #include "package_folder.h"
 #include "platform/codepage.h"
@@ -133,6 +134,45 @@ TEST_P(Fix, MendsWhatIsCertainAndNothingElse) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Fix, testing::ValuesIn(kFixCases), testing_support::ByWhat());
+
+// A fix whose edits overlap those of a fix made before it, or reach past the
+// end, is left out whole: none of its edits is made, though some would fit.
+TEST(ApplyFixes, MakesEachFixWholeOrNotAtAll) {
+  const auto fix = [](check::RuleId id, std::vector<std::pair<std::size_t, std::size_t>> ranges,
+                      const std::string& bytes) {
+    check::Finding f = check::makeFinding(id, u"config.xml", u"m");
+    check::FileEdits edits;
+    for (const auto& [offset, length] : ranges)
+      edits.push_back({offset, length, bytes, {}, {}, {}});
+    f.fix = check::Fix{u"d", std::move(edits)};
+    return f;
+  };
+  const std::vector<check::Finding> findings = {
+      fix(check::RuleId::WrappedValue, {{3, 5}}, "HELLO"),
+      fix(check::RuleId::UnknownElement, {{1, 1}, {10, 1}, {6, 2}}, "b"),  // the last overlaps
+      fix(check::RuleId::BlankInValue, {{3, 0}}, " "),  // inserts where the first begins
+      fix(check::RuleId::UnusedEntry, {{12, 1}}, "x"),  // past the end
+      fix(check::RuleId::BlankInCode, {{8, 0}}, "!"),   // inserts where the first ends
+      fix(check::RuleId::LooksLikeO, {{1, 1}}, "c"),
+      fix(check::RuleId::LeftoverFile, {{0, 1}}, "?"),
+  };
+  check::Finding removal = check::makeFinding(check::RuleId::LeftoverFile, u"x.tmp", u"m");
+  removal.fix = check::Fix{u"d", check::FileRemoval{}};
+  std::vector<check::Finding> all = findings;
+  all.push_back(removal);
+  const check::AppliedFixes applied = check::applyFixes("<a>hello</a>", all);
+  EXPECT_EQ(applied.bytes, "?c>HELLO!</a>");
+  std::vector<check::RuleId> made;
+  for (const auto& f : applied.made) made.push_back(f.rule);
+  std::vector<check::RuleId> skipped;
+  for (const auto& f : applied.skipped) skipped.push_back(f.rule);
+  EXPECT_EQ(made,
+            (std::vector<check::RuleId>{check::RuleId::WrappedValue, check::RuleId::BlankInCode,
+                                        check::RuleId::LooksLikeO, check::RuleId::LeftoverFile}));
+  EXPECT_EQ(skipped,
+            (std::vector<check::RuleId>{check::RuleId::UnknownElement, check::RuleId::BlankInValue,
+                                        check::RuleId::UnusedEntry}));
+}
 
 // A place that is not in the file gets no fix.
 TEST(SourceText, LeavesAFindingElsewhereUnmended) {
