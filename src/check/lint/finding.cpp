@@ -120,6 +120,18 @@ const std::vector<Rule> kRules = {
      "An interrupted run left its temporary file behind; it would ship with the package. The "
      "next complete run removes it.",
      "Delete the file, or let a complete run remove it."},
+    {RuleId::LineBreakInScript, "line-break-in-script", E,
+     "A value written into the .cmd script holds a line break",
+     "A run of a .cmd launcher writes barPc and market into kv-setup.cmd as written. A line "
+     "break in the value ends the set command there, and cmd.exe runs the rest of the value as "
+     "a command of its own.",
+     "Write the value on one line, without blanks around it."},
+    {RuleId::ScriptCodePage, "script-code-page", W,
+     "A value written into the .cmd script holds a letter beyond ASCII",
+     "A run writes kv-setup.cmd in the ANSI code page, and cmd.exe reads a batch file in the "
+     "console's OEM code page: a letter beyond ASCII, such as \"\u00e9\", arrives as another "
+     "letter.",
+     "Write the value in ASCII letters only."},
 };
 
 }  // namespace

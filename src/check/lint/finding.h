@@ -42,6 +42,8 @@ enum class RuleId {
   EncodingMismatch,
   UnusualEncoding,
   LeftoverFile,
+  LineBreakInScript,
+  ScriptCodePage,
 };
 
 struct Rule {

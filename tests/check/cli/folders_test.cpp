@@ -145,8 +145,8 @@ TEST(FoldersJson, HoldsAnEntryPerFolder) {
   EXPECT_EQ(entries, nlohmann::json::parse(R"([["clean", null, "all"],
       ["missing", "the folder missing does not exist", null], ["mistakes/config.xml", null, "all"]])"));
   EXPECT_EQ(document["mode"], "folders");
-  EXPECT_EQ(document["summary"], nlohmann::json::parse(R"({"errors": 1, "warnings": 1,
-      "byRule": {"missing-text": 1, "wrapped-value": 1}, "folders": 3, "notChecked": 1})"));
+  EXPECT_EQ(document["summary"], nlohmann::json::parse(R"({"errors": 2, "warnings": 1,
+      "byRule": {"line-break-in-script": 1, "missing-text": 1, "wrapped-value": 1}, "folders": 3, "notChecked": 1})"));
 }
 
 // SARIF: one log with a run per folder, each placing its results in its own
@@ -161,7 +161,7 @@ TEST(FoldersSarif, HoldARunPerFolder) {
   }
   EXPECT_EQ(runs, nlohmann::json::parse(R"([["/clean/", 0, null], ["/missing/", 0,
       [{"executionSuccessful": false, "toolExecutionNotifications": [{"level": "error",
-        "message": {"text": "the folder missing does not exist."}}]}]], ["/mistakes/", 2, null]])"));
+        "message": {"text": "the folder missing does not exist."}}]}]], ["/mistakes/", 3, null]])"));
 }
 
 }  // namespace

@@ -46,10 +46,12 @@ const FormatCase kFormatCases[] = {
      {u"--all", u"--format=gcc"},
      {R"(.*[/\\]Пакет[/\\]config\.xml:6:5: warning: <market_type> of "TR0107" is "\\n  dé-de%": it holds line breaks, which are kept as written \[wrapped-value\])",
       R"(.*[/\\]Пакет[/\\]config\.xml:6:18: note: fix-it: remove "\\n  " before the value)",
+      R"(.*[/\\]Пакет[/\\]config\.xml:6:5: error: <market_type> of "TR0107" is "\\n  dé-de%": the \.cmd script gets it on several lines, and cmd\.exe runs each line after the first as a command \[line-break-in-script\])",
       R"(.*[/\\]Пакет[/\\]kv-setup_o\.cmd:1:1: error: kv-setup_o\.cmd lacks "en-us", so its copy kv-setup\.cmd is left unpatched and the run stops there \[missing-text\])"}},
     {"github",
      {u"--all", u"--format", u"github"},
      {R"(::warning file=.*[/\\]Пакет[/\\]config\.xml,line=6,col=5,title=wrapped-value::<market_type> of "TR0107" is "\\n  dé-de%25": it holds line breaks, which are kept as written)",
+      R"(::error file=.*[/\\]Пакет[/\\]config\.xml,line=6,col=5,title=line-break-in-script::.*)",
       R"(::error file=.*[/\\]Пакет[/\\]kv-setup_o\.cmd,line=1,col=1,title=missing-text::kv-setup_o\.cmd lacks "en-us".*)"}},
     {"gcc for one package",
      {u"--launcher=TRKVa_b_TR0107_x.exe", u"--format=gcc"},
@@ -206,7 +208,7 @@ struct StatusCase {
 
 // clang-format off
 const StatusCase kStatusCases[] = {
-    {"an error", {u"--all"}, 1, "1 error, 1 warning"},
+    {"an error", {u"--all"}, 1, "2 errors, 1 warning"},
     {"only a warning", {u"--launcher=TRKVa_b_TR0107_x.exe"}, 0, "with 1 warning"},
     {"a warning with strict", {u"--launcher=TRKVa_b_TR0107_x.exe", u"--strict"}, 1, "warning"},
     {"help", {u"--help"}, 0, "docs/rules.md"},
