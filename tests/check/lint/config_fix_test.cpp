@@ -364,6 +364,11 @@ TEST_P(Example, IsMendedOnceAndAsSarifSays) {
   EXPECT_EQ(nlohmann::json::parse(again.output).at("findings"), report.at("findings"));
   EXPECT_EQ(readFile(config), mended);
   EXPECT_EQ(fs::last_write_time(config), lastWeek);
+  EXPECT_TRUE(check({"--fix"}).output.starts_with("0 fixed, 2 left\n"));
+  const auto nothing = testing_support::runCaptured(
+      {testing_support::builtProgram("pkgcustomize-check"), "--all", "--fix", "--dry-run", name},
+      parent);
+  EXPECT_EQ(nothing.output, "nothing to mend in " + name.string() + "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, Example, testing::ValuesIn(kVariants),
