@@ -87,7 +87,7 @@ FixOutcome fixFindings(std::vector<Finding> findings, bool dryRun, const std::u1
   if (dryRun) {
     if (rewrite) {
       outcome.diff = unifiedDiff(*before, applied.bytes,
-                                 utf8((std::filesystem::path(folder) / kConfigFile).u16string()),
+                                 utf8((std::filesystem::path(folder) / kConfigFile).generic_u16string()),
                                  true, DiffLines::OwnBytes);
     }
     outcome.diff += removals;

@@ -324,6 +324,7 @@ TEST_P(Example, IsMendedOnceAndAsSarifSays) {
             std::string::npos);
   EXPECT_EQ(readFile(config), original);
   EXPECT_TRUE(fs::exists(package / "kvsetup.cif.pkgcustomize-Ab12Cd"));
+#ifndef _WIN32  // patch is a program of the build machine
   const TempDir clean;
   fs::create_directory(clean / name);
   writeFolder(clean / name, {{"config.xml", original}});
@@ -332,6 +333,7 @@ TEST_P(Example, IsMendedOnceAndAsSarifSays) {
       testing_support::runCaptured({"/usr/bin/patch", "-p1", "-i", "fix.diff"}, clean.path());
   EXPECT_EQ(patched.status, 0) << patched.output;
   EXPECT_EQ(readFile(clean / name / "config.xml"), mended);
+#endif
 
   const auto fixed = check({"--fix", "--format=json"});
   EXPECT_EQ(fixed.status, 1);
