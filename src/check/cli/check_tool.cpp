@@ -8,6 +8,7 @@
 #include "check/lint/fix_run.h"
 #include "check/lsp/language_server.h"
 #include "check/package/package_folder.h"
+#include "check/report/json_report.h"
 #include "check/report/output_format.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
@@ -35,23 +36,47 @@ std::optional<std::u16string> folderOf(const std::u16string& arg) {
   return parent;
 }
 
+// What --fix did, ahead of the check after it: lines ahead of a report of
+// lines, the "fixes" of a JSON document.
+void reportFixes(const FixOutcome& fixed, std::size_t left, FolderReport& report) {
+  if (report.document.is_object() && !report.document.contains("findings")) {
+    // SARIF: the counts as the run's properties.
+    report.document["properties"]["fixed"] = fixed.made.size();
+    report.document["properties"]["left"] = left;
+    return;
+  }
+  if (report.document.is_object()) {
+    nlohmann::ordered_json fixes = nlohmann::ordered_json::array();
+    const auto add = [&](const Finding& f, const char* outcome) {
+      fixes.push_back({{"outcome", outcome}, {"finding", findingJson(f)}});
+    };
+    for (const Finding& f : fixed.made) add(f, removesFile(*f.fix) ? "removed" : "fixed");
+    for (const Finding& f : fixed.skipped) add(f, "skipped");
+    report.document["fixes"] = fixes;
+    report.document["summary"]["fixed"] = fixed.made.size();
+    report.document["summary"]["left"] = left;
+    return;
+  }
+  report.text = fixSummary(fixed, report.context, left) + report.text;
+}
+
 int exitStatus(const std::vector<Finding>& findings, bool strict) {
   const bool fails = countErrors(findings) > 0 || (strict && !findings.empty());
   return fails ? kErrors : kNoErrors;
 }
 
-// Mends what the check of `config` finds in the current directory; with
-// --dry-run the diff goes into `report` and the folder's exit status is
-// returned, as it is when the fixes cannot be made. Otherwise `config`
-// becomes the mended file, which the check then reports on, and nullopt is
-// returned.
+// Mends what the check of `config` finds in the current directory, into
+// `fixed`; with --dry-run the diff goes into `report` and the folder's exit
+// status is returned, as it is when the fixes cannot be made. Otherwise
+// `config` becomes the mended file, which the check then reports on, and
+// nullopt is returned.
 std::optional<int> fixFolder(const Options& options, const std::optional<std::u16string>& folder,
-                             ConfigView& config, FolderReport& report, std::string& err) {
+                             ConfigView& config, FolderReport& report, std::string& err,
+                             FixOutcome& fixed) {
   const std::vector<Finding> found = options.all ? auditPackages(config).findings
                                                  : checkPackage(config, options.launcher).findings;
-  // With several folders, the diffs name each folder's files.
-  FixOutcome fixed = fixFindings(found, config.bytes, options.dryRun,
-                                 options.folders.size() > 1 ? folder.value_or(u".") : u"");
+  // The diffs and the leftovers name the folder as given.
+  fixed = fixFindings(found, config.bytes, options.dryRun, folder.value_or(u""));
   if (!fixed.error.empty()) {
     report.error = fixed.error;
     err += "pkgcustomize-check: " + fixed.error + "\n";
@@ -86,18 +111,24 @@ int checkFolder(const Options& options, const OutputFormat& format,
   }
   report.context.folder = platform::currentDirectory().value_or(u".");
   ConfigView config = readConfigView();
+  std::optional<FixOutcome> fixed;
   if (options.fix) {
-    const std::optional<int> status = fixFolder(options, folder, config, report, err);
+    const std::optional<int> status =
+        fixFolder(options, folder, config, report, err, fixed.emplace());
     if (status) return *status;
   }
+  std::vector<Finding> left;
   if (options.all) {
     const Audit audit = auditPackages(config);
     format.audit(audit, report);
-    return exitStatus(audit.findings, options.strict);
+    left = audit.findings;
+  } else {
+    const PackageCheck check = checkPackage(config, options.launcher);
+    format.package(check, report);
+    left = check.findings;
   }
-  const PackageCheck check = checkPackage(config, options.launcher);
-  format.package(check, report);
-  return exitStatus(check.findings, options.strict);
+  if (fixed) reportFixes(*fixed, left.size(), report);
+  return exitStatus(left, options.strict);
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ struct Planner {
 
   // Edits that remove the code units from `from` to `to` that `owned` picks.
   template <class Owned>
-  void removeOwned(std::size_t from, std::size_t to, Owned owned, Fix& fix) const {
+  void removeOwned(std::size_t from, std::size_t to, Owned owned, FileEdits& edits) const {
     for (std::size_t i = from; i < to;) {
       if (!owned(source.xml.text[i])) {
         ++i;
@@ -96,7 +96,7 @@ struct Planner {
       }
       std::size_t end = i;
       while (end < to && owned(source.xml.text[end])) ++end;
-      fix.edits.push_back(*edit(i, end, u""));
+      edits.push_back(*edit(i, end, u""));
       i = end;
     }
   }
@@ -160,13 +160,13 @@ void planValue(const Planner& planner, const ValueFindings& found, const std::u1
   // Blanks and line breaks go with the finding about them, or with the one
   // about invisible characters when there is none.
   const auto plan = [&](Finding* finding, bool (*owned)(char16_t)) {
-    Fix fix;
-    planner.removeOwned(from, first, owned, fix);
-    planner.removeOwned(last, to, owned, fix);
-    if (fix.edits.empty()) return;
-    fix.description =
-        aroundValue(removedText(text, from, first, owned), removedText(text, last, to, owned));
-    finding->fix = std::move(fix);
+    FileEdits edits;
+    planner.removeOwned(from, first, owned, edits);
+    planner.removeOwned(last, to, owned, edits);
+    if (edits.empty()) return;
+    finding->fix =
+        Fix{aroundValue(removedText(text, from, first, owned), removedText(text, last, to, owned)),
+            std::move(edits)};
   };
   if (found.blanks != nullptr) {
     plan(found.blanks, isXmlSpace);
@@ -205,20 +205,20 @@ void planCode(Planner& planner, Finding* blanks, Finding* invisible, std::size_t
   if (result.empty() || result == code || planner.codes.contains(result)) return;
   planner.codes.insert(result);
   if (blanks != nullptr) {
-    Fix fix{u"remove the blanks from the code, which becomes " + quoted(result), {}, false};
-    planner.removeOwned(from, to, isXmlSpace, fix);
-    blanks->fix = std::move(fix);
+    FileEdits edits;
+    planner.removeOwned(from, to, isXmlSpace, edits);
+    blanks->fix =
+        Fix{u"remove the blanks from the code, which becomes " + quoted(result), std::move(edits)};
   }
   if (invisible != nullptr) {
-    Fix fix{u"remove " +
-                quoted(removedText(text, from, first, isInvisibleCharacter) +
-                       removedText(text, last, to, isInvisibleCharacter)) +
-                u" from the ends of the code",
-            {},
-            false};
-    planner.removeOwned(from, first, isInvisibleCharacter, fix);
-    planner.removeOwned(last, to, isInvisibleCharacter, fix);
-    invisible->fix = std::move(fix);
+    FileEdits edits;
+    planner.removeOwned(from, first, isInvisibleCharacter, edits);
+    planner.removeOwned(last, to, isInvisibleCharacter, edits);
+    invisible->fix = Fix{u"remove " +
+                             quoted(removedText(text, from, first, isInvisibleCharacter) +
+                                    removedText(text, last, to, isInvisibleCharacter)) +
+                             u" from the ends of the code",
+                         std::move(edits)};
   }
 }
 
@@ -228,14 +228,14 @@ void planRename(const Planner& planner, Finding& finding, std::size_t at,
   const std::u16string& name = finding.element;
   const std::optional<ElementSpan> span = elementAt(textOf(planner), at, name);
   if (!span) return;
-  Fix fix{u"rename <" + name + u"> to <" + to + u">", {}, false};
+  FileEdits edits;
   for (const std::optional<std::size_t> tag : {std::optional(span->name), span->endName}) {
     if (!tag) continue;
     const std::optional<TextEdit> renamed = planner.edit(*tag, *tag + name.size(), to);
     if (!renamed) return;
-    fix.edits.push_back(*renamed);
+    edits.push_back(*renamed);
   }
-  finding.fix = std::move(fix);
+  finding.fix = Fix{u"rename <" + name + u"> to <" + to + u">", std::move(edits)};
 }
 
 // The entry that holds the value element at `position`; null when none.
@@ -283,7 +283,8 @@ void planFixes(std::vector<Finding>& findings, std::string_view bytes,
                const ConfigOutline& outline) {
   for (Finding& f : findings) {
     if (f.rule == RuleId::LeftoverFile && !f.file.empty()) {
-      f.fix = Fix{u"remove the file " + quoted(f.file) + u", as a complete run does", {}, true};
+      f.fix =
+          Fix{u"remove the file " + quoted(f.file) + u", as a complete run does", FileRemoval{}};
     }
   }
   const std::optional<SourceText> source = decodeSource(bytes);
@@ -332,27 +333,6 @@ void planFixes(std::vector<Finding>& findings, std::string_view bytes,
     const Finding* any = found.blanks != nullptr ? found.blanks : found.invisible;
     planValue(planner, found, any->element, *planner.indexOf({place.first, place.second}));
   }
-}
-
-std::string applyEdits(std::string_view bytes, const std::vector<Finding>& findings,
-                       const std::u16string& file) {
-  std::vector<const TextEdit*> edits;
-  for (const Finding& f : findings) {
-    if (f.file != file || !f.fix) continue;
-    for (const TextEdit& e : f.fix->edits) edits.push_back(&e);
-  }
-  std::stable_sort(edits.begin(), edits.end(),
-                   [](const TextEdit* a, const TextEdit* b) { return a->offset < b->offset; });
-  std::string out;
-  std::size_t done = 0;
-  for (const TextEdit* e : edits) {
-    if (e->offset < done || e->offset + e->length > bytes.size()) continue;  // overlaps
-    out.append(bytes.substr(done, e->offset - done));
-    out += e->bytes;
-    done = e->offset + e->length;
-  }
-  out.append(bytes.substr(done));
-  return out;
 }
 
 std::string readableText(std::string_view bytes) {

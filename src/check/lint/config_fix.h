@@ -20,10 +20,6 @@ namespace check {
 void planFixes(std::vector<Finding>& findings, std::string_view bytes,
                const ConfigOutline& outline);
 
-// `bytes` of `file` with the edits of every finding about it made.
-std::string applyEdits(std::string_view bytes, const std::vector<Finding>& findings,
-                       const std::u16string& file = kConfigFile);
-
 // The text of `bytes`, decoded as the DOM decodes them, as UTF-8; the bytes
 // themselves when they cannot be decoded.
 std::string readableText(std::string_view bytes);

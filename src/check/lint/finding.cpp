@@ -125,6 +125,18 @@ const std::vector<Rule> kRules = {
      "about the element after it (or, before the document element, about the file): the "
      "mistake it was written for is gone, or the rule's name is misspelt.",
      "Remove the rule from the comment, or the comment."},
+    {RuleId::LineBreakInScript, "line-break-in-script", E,
+     "A value written into the .cmd script holds a line break",
+     "A run of a .cmd launcher writes barPc and market into kv-setup.cmd as written. A line "
+     "break in the value ends the set command there, and cmd.exe runs the rest of the value as "
+     "a command of its own.",
+     "Write the value on one line, without blanks around it."},
+    {RuleId::ScriptCodePage, "script-code-page", W,
+     "A value written into the .cmd script holds a letter beyond ASCII",
+     "A run writes kv-setup.cmd in the ANSI code page, and cmd.exe reads a batch file in the "
+     "console's OEM code page: a letter beyond ASCII, such as \"\u00e9\", arrives as another "
+     "letter.",
+     "Write the value in ASCII letters only."},
 };
 
 }  // namespace
@@ -193,6 +205,16 @@ std::u16string quoted(const std::u16string& text) {
 std::u16string number(long value) {
   const std::string digits = std::to_string(value);
   return std::u16string(digits.begin(), digits.end());
+}
+
+const FileEdits& editsOf(const Fix& fix) {
+  static const FileEdits none;
+  const FileEdits* edits = std::get_if<FileEdits>(&fix.change);
+  return edits != nullptr ? *edits : none;
+}
+
+bool removesFile(const Fix& fix) {
+  return std::holds_alternative<FileRemoval>(fix.change);
 }
 
 }  // namespace check

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace check {
@@ -42,6 +43,8 @@ enum class RuleId {
   UnusualEncoding,
   LeftoverFile,
   UnusedSuppression,
+  LineBreakInScript,
+  ScriptCodePage,
 };
 
 struct Rule {
@@ -73,12 +76,26 @@ struct TextEdit {
   Position end;            // where they end: the place just after them
 };
 
-// How --fix mends a finding: edits of its file, or the file removed.
-struct Fix {
-  std::u16string description;   // what it does, in the words of a message
-  std::vector<TextEdit> edits;  // in file order, none overlapping
-  bool removeFile = false;
+// The edits of a fix, in file order, none overlapping.
+using FileEdits = std::vector<TextEdit>;
+
+// A fix that removes its file whole.
+struct FileRemoval {
+  bool operator==(const FileRemoval&) const = default;
 };
+
+// How --fix mends a finding: edits of its file, or the file removed. It is
+// made whole or not at all.
+struct Fix {
+  std::u16string description;  // what it does, in the words of a message
+  std::variant<FileEdits, FileRemoval> change;
+};
+
+// The edits of `fix`; none when it removes its file.
+const FileEdits& editsOf(const Fix& fix);
+
+// True when `fix` removes its file.
+bool removesFile(const Fix& fix);
 
 struct Finding {
   RuleId rule = RuleId::RunError;

@@ -301,11 +301,11 @@ Json workspaceEdit(const Session& session, const std::string& uri, const Documen
   Json edits = Json::array();
   Json deletions = Json::array();
   for (const Finding* f : findings) {
-    if (f->fix->removeFile) {
+    if (removesFile(*f->fix)) {
       deletions.push_back({{"kind", "delete"}, {"uri", findingUri(uri, doc, *f)}});
       continue;
     }
-    for (const TextEdit& e : f->fix->edits) edits.push_back(lspEdit(session, doc, e));
+    for (const TextEdit& e : editsOf(*f->fix)) edits.push_back(lspEdit(session, doc, e));
   }
   if (!session.documentChanges) return {{"changes", {{uri, edits}}}};
   Json changes = Json::array();
@@ -319,8 +319,8 @@ Json workspaceEdit(const Session& session, const std::string& uri, const Documen
 
 // True when the client can make `f`'s fix.
 bool offered(const Session& session, const Finding& f) {
-  return f.fix &&
-         (f.fix->removeFile ? session.deleteFiles : f.file == kConfigFile && !f.fix->edits.empty());
+  return f.fix && (removesFile(*f.fix) ? session.deleteFiles
+                                       : f.file == kConfigFile && !editsOf(*f.fix).empty());
 }
 
 bool wanted(const Json& only, const std::string& kind) {

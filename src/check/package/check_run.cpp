@@ -1,5 +1,7 @@
 #include "check/package/check_run.h"
 
+#include <algorithm>
+
 #include <map>
 
 #include "check/package/verdict.h"
@@ -28,6 +30,42 @@ std::vector<FileChange> changesOf(DryRunFolder& folder) {
     }
   }
   return changes;
+}
+
+// The findings about what a run writes into the .cmd script: barPc and
+// market, as written, with line breaks or letters beyond ASCII.
+std::vector<Finding> scriptValueFindings(const RunTrace& trace, const ConfigOutline& outline) {
+  std::vector<Finding> findings;
+  const ConfigEntry* entry = entryFor(outline, trace.packageCode);
+  for (const PatchCall& call : trace.customization.patches) {
+    if (call.request.cmdFile == 0 || !call.request.substituteValues) continue;
+    for (const auto& [name, value] : {std::pair(u"quil_bar_pc", call.request.barPc),
+                                      std::pair(u"market_type", call.request.market)}) {
+      const bool breaks = value.find_first_of(u"\r\n") != std::u16string::npos;
+      const bool beyondAscii =
+          std::any_of(value.begin(), value.end(), [](char16_t unit) { return unit > 0x7F; });
+      if (!breaks && !beyondAscii) continue;
+      Finding f = makeFinding(
+          breaks ? RuleId::LineBreakInScript : RuleId::ScriptCodePage, kConfigFile,
+          u"<" + std::u16string(name) + u"> of " + quoted(trace.packageCode) + u" is " +
+              quoted(value) +
+              (breaks ? u": the .cmd script gets it on several lines, and cmd.exe runs each "
+                        u"line after the first as a command"
+                      : u": the .cmd script gets it in the ANSI code page, and cmd.exe reads it "
+                        u"in the console's OEM code page, where its letters beyond ASCII are "
+                        u"others"),
+          trace.packageCode);
+      f.element = name;
+      f.value = value;
+      if (entry != nullptr) {
+        for (const ConfigValue& v : entry->values) {
+          if (v.name == name) f.position = v.position;
+        }
+      }
+      findings.push_back(std::move(f));
+    }
+  }
+  return findings;
 }
 
 }  // namespace
@@ -63,7 +101,10 @@ CheckedRun checkRun(const StartedBy& start, const ConfigView& config, DiskFiles&
   const RunEnvironment environment{start.selfId, start.processes, settings, dryRunFiles(folder)};
   run.trace = traceCustomization(environment);
   run.findings = runFindings(run.trace, folder, config.outline);
-  run.complete = run.findings.empty();
+  // A run that writes a broken script is not a complete one.
+  std::vector<Finding> script = scriptValueFindings(run.trace, config.outline);
+  run.complete = run.findings.empty() && countErrors(script) == 0;
+  for (Finding& f : script) run.findings.push_back(std::move(f));
   run.changes = changesOf(folder);
   return run;
 }

@@ -116,7 +116,7 @@ json findingsJson(const std::vector<Finding>& findings) {
 json fixJson(const std::optional<Fix>& fix) {
   if (!fix) return json();
   json edits = json::array();
-  for (const TextEdit& e : fix->edits) {
+  for (const TextEdit& e : editsOf(*fix)) {
     edits.push_back({{"offset", e.offset},
                      {"length", e.length},
                      {"text", utf8(e.text)},
@@ -126,7 +126,7 @@ json fixJson(const std::optional<Fix>& fix) {
                      {"endColumn", e.end.column}});
   }
   return {
-      {"description", utf8(fix->description)}, {"removeFile", fix->removeFile}, {"edits", edits}};
+      {"description", utf8(fix->description)}, {"removeFile", removesFile(*fix)}, {"edits", edits}};
 }
 
 }  // namespace

@@ -46,7 +46,8 @@ std::string gccLine(const std::string& where, const Finding& finding) {
 std::string fixItNote(const ReportContext& context, const Finding& finding) {
   if (!finding.fix) return {};
   Finding at = finding;
-  at.position = finding.fix->edits.empty() ? Position{1, 1} : finding.fix->edits.front().start;
+  const FileEdits& edits = editsOf(*finding.fix);
+  at.position = edits.empty() ? Position{1, 1} : edits.front().start;
   return location(context, at) + ": note: fix-it: " + utf8(finding.fix->description) + "\n";
 }
 

@@ -18,7 +18,7 @@ const char kBase[] = "PACKAGE";
 
 // SARIF's messages are sentences.
 json message(std::string text) {
-  if (!text.empty() && text.back() != '.') text += '.';
+  if (!text.empty() && text.back() != '.' && text.back() != '?' && text.back() != '!') text += '.';
   return {{"text", text}};
 }
 
@@ -92,9 +92,9 @@ std::string base64(const std::string& bytes) {
 // and the bytes that replace them in its own encoding. SARIF cannot say
 // that a file is removed.
 json fixes(const Finding& f) {
-  if (!f.fix || f.fix->edits.empty()) return json();
+  if (!f.fix || editsOf(*f.fix).empty()) return json();
   json replacements = json::array();
-  for (const TextEdit& e : f.fix->edits) {
+  for (const TextEdit& e : editsOf(*f.fix)) {
     json replacement = {{"deletedRegion", {{"byteOffset", e.offset}, {"byteLength", e.length}}}};
     if (!e.bytes.empty()) {
       replacement["insertedContent"] = {{"text", utf8(e.text)}, {"binary", base64(e.bytes)}};

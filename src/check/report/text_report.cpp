@@ -42,9 +42,11 @@ void settingsLines(std::string& out, const PackageCheck& check) {
   if (check.entry.line > 0) entry += " at line " + std::to_string(check.entry.line);
   line(out, "  entry", entry);
   const bool o = trace.settings.useEVariant == 0;
-  line(out, "  useEVariant",
-       o ? "0 (package_type is \"O\": the \"_o\" variants)"
-         : "1 (package_type is not \"O\": the \"_e\" variants)");
+  const bool cmd = trace.cmdVariant != 0;
+  const std::string variant =
+      cmd ? (o ? "kv-setup_o.cmd" : "kv-setup_e.cmd") : (o ? "kvsetup_o.cif" : "kvsetup_e.cif");
+  line(out, "  variant",
+       variant + (o ? " (package_type is \"O\")" : " (package_type is not \"O\")"));
   line(out, "  barPc", q(trace.settings.barPc) + (o ? " (quil_bar_pc)" : " (not read)"));
   line(out, "  market", q(trace.settings.market) + " (market_type)");
 }
@@ -124,8 +126,8 @@ std::string textReport(const ReportContext& context, const PackageCheck& check) 
   if (!trace.packageCode.empty()) {
     line(out, "package code", utf8(trace.packageCode));
     line(out, "kind",
-         trace.cmdVariant == 0 ? ".cif setup file (cmdVariant 0)"
-                               : ".cmd setup script (cmdVariant 1)");
+         trace.cmdVariant == 0 ? ".cif launcher (its setup file is kvsetup.cif)"
+                               : ".cmd launcher (its setup script is kv-setup.cmd)");
     settingsLines(out, check);
   }
   if (!trace.customization.variantName.empty()) customizationLines(out, trace.customization);

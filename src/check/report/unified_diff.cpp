@@ -122,7 +122,7 @@ bool lineEndsMatter(const std::vector<Edit>& edits, const std::vector<std::strin
 }  // namespace
 
 std::string unifiedDiff(std::string_view before, std::string_view after, const std::string& name,
-                        bool beforeExists) {
+                        bool beforeExists, DiffLines lines) {
   if (before == after && beforeExists) return {};
   const auto a = splitLines(before);
   const auto b = splitLines(after);
@@ -161,6 +161,11 @@ std::string unifiedDiff(std::string_view before, std::string_view after, const s
       const std::string_view line =
           edits[e].op == Op::Add ? b[edits[e].newLine] : a[edits[e].oldLine];
       out += static_cast<char>(edits[e].op);
+      if (lines == DiffLines::OwnBytes) {
+        out += line;
+        if (!line.ends_with('\n')) out += "\n\\ No newline at end of file\n";
+        continue;
+      }
       out += shown(line, lineEnds);
       out += '\n';
       if (!line.ends_with('\n')) out += "\\ No newline at end of file\n";

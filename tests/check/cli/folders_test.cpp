@@ -145,9 +145,9 @@ TEST(FoldersJson, HoldsAnEntryPerFolder) {
   EXPECT_EQ(entries, nlohmann::json::parse(R"([["clean", null, "all"],
       ["missing", "the folder missing does not exist", null], ["mistakes/config.xml", null, "all"]])"));
   EXPECT_EQ(document["mode"], "folders");
-  EXPECT_EQ(document["summary"], nlohmann::json::parse(R"({"errors": 1, "warnings": 1,
-      "byRule": {"missing-text": 1, "wrapped-value": 1}, "suppressed": 0, "folders": 3,
-      "notChecked": 1})"));
+  EXPECT_EQ(document["summary"], nlohmann::json::parse(R"({"errors": 2, "warnings": 1,
+      "byRule": {"line-break-in-script": 1, "missing-text": 1, "wrapped-value": 1},
+      "suppressed": 0, "folders": 3, "notChecked": 1})"));
 }
 
 // SARIF: one log with one run, as code scanning takes it, each folder's
@@ -170,6 +170,7 @@ TEST(FoldersSarif, HoldOneRun) {
     placed.push_back({result["ruleId"], where["uriBaseId"], where["uri"]});
   }
   EXPECT_EQ(placed, nlohmann::json::parse(R"([["wrapped-value", "PACKAGE3", "config.xml"],
+      ["line-break-in-script", "PACKAGE3", "config.xml"],
       ["missing-text", "PACKAGE3", "kv-setup_o.cmd"]])"));
   EXPECT_EQ(run["invocations"], nlohmann::json::parse(R"([{"executionSuccessful": false,
       "toolExecutionNotifications": [{"level": "error",

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "check/lint/config_fix.h"
+#include "check/lint/fix_run.h"
 #include "check_support.h"
 #include "package_folder.h"
 #include "platform/codepage.h"
@@ -134,6 +135,45 @@ TEST_P(Fix, MendsWhatIsCertainAndNothingElse) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, Fix, testing::ValuesIn(kFixCases), testing_support::ByWhat());
 
+// A fix whose edits overlap those of a fix made before it, or reach past the
+// end, is left out whole: none of its edits is made, though some would fit.
+TEST(ApplyFixes, MakesEachFixWholeOrNotAtAll) {
+  const auto fix = [](check::RuleId id, std::vector<std::pair<std::size_t, std::size_t>> ranges,
+                      const std::string& bytes) {
+    check::Finding f = check::makeFinding(id, u"config.xml", u"m");
+    check::FileEdits edits;
+    for (const auto& [offset, length] : ranges)
+      edits.push_back({offset, length, bytes, {}, {}, {}});
+    f.fix = check::Fix{u"d", std::move(edits)};
+    return f;
+  };
+  const std::vector<check::Finding> findings = {
+      fix(check::RuleId::WrappedValue, {{3, 5}}, "HELLO"),
+      fix(check::RuleId::UnknownElement, {{1, 1}, {10, 1}, {6, 2}}, "b"),  // the last overlaps
+      fix(check::RuleId::BlankInValue, {{3, 0}}, " "),  // inserts where the first begins
+      fix(check::RuleId::UnusedEntry, {{12, 1}}, "x"),  // past the end
+      fix(check::RuleId::BlankInCode, {{8, 0}}, "!"),   // inserts where the first ends
+      fix(check::RuleId::LooksLikeO, {{1, 1}}, "c"),
+      fix(check::RuleId::LeftoverFile, {{0, 1}}, "?"),
+  };
+  check::Finding removal = check::makeFinding(check::RuleId::LeftoverFile, u"x.tmp", u"m");
+  removal.fix = check::Fix{u"d", check::FileRemoval{}};
+  std::vector<check::Finding> all = findings;
+  all.push_back(removal);
+  const check::AppliedFixes applied = check::applyFixes("<a>hello</a>", all);
+  EXPECT_EQ(applied.bytes, "?c>HELLO!</a>");
+  std::vector<check::RuleId> made;
+  for (const auto& f : applied.made) made.push_back(f.rule);
+  std::vector<check::RuleId> skipped;
+  for (const auto& f : applied.skipped) skipped.push_back(f.rule);
+  EXPECT_EQ(made,
+            (std::vector<check::RuleId>{check::RuleId::WrappedValue, check::RuleId::BlankInCode,
+                                        check::RuleId::LooksLikeO, check::RuleId::LeftoverFile}));
+  EXPECT_EQ(skipped,
+            (std::vector<check::RuleId>{check::RuleId::UnknownElement, check::RuleId::BlankInValue,
+                                        check::RuleId::UnusedEntry}));
+}
+
 // A place that is not in the file gets no fix.
 TEST(SourceText, LeavesAFindingElsewhereUnmended) {
   const std::string config = withMarket(" de-de");
@@ -172,11 +212,12 @@ std::string withAccents(const std::string& text) {
 const Variant kVariants[] = {
     {"UTF-8 with LF", [](std::string text) { return text; }},
     {"UTF-8 with CR LF", [](std::string text) { return replaced(text, "\n", "\r\n"); }},
-    {"windows-1252 with an e acute",
+    {"windows-1252 with an e acute and CR LF",
      [](std::string text) {
        std::string bytes;
-       for (const char16_t point : platform::fromUtf8(
-                withAccents(replaced(text, "encoding=\"UTF-8\"", "encoding=\"windows-1252\"")))) {
+       for (const char16_t point : platform::fromUtf8(withAccents(
+                replaced(replaced(text, "encoding=\"UTF-8\"", "encoding=\"windows-1252\""), "\n",
+                         "\r\n")))) {
          bytes += static_cast<char>(point);
        }
        return bytes;
@@ -268,19 +309,48 @@ TEST_P(Example, IsMendedOnceAndAsSarifSays) {
   ASSERT_EQ(sarif.status, 1) << sarif.output;
   EXPECT_EQ(withSarifFixes(original, nlohmann::json::parse(sarif.output)), mended);
 
-  const auto dryRun = check({"--fix", "--dry-run"});
+  // The dry run's diff, in the file's own bytes, names the folder as given
+  // and turns a clean copy into what --fix writes.
+  const fs::path parent = package.path().parent_path();
+  const fs::path name = package.path().filename();
+  const auto dryRun = testing_support::runCaptured(
+      {testing_support::builtProgram("pkgcustomize-check"), "--all", "--fix", "--dry-run", name},
+      parent);
   EXPECT_EQ(dryRun.status, 1);
-  EXPECT_TRUE(dryRun.output.starts_with("--- a/config.xml\n+++ b/config.xml\n")) << dryRun.output;
-  EXPECT_NE(dryRun.output.find("-  <binnary code=\"TR0420\">"), std::string::npos);
-  EXPECT_NE(dryRun.output.find("Only in .: kvsetup.cif.pkgcustomize-Ab12Cd"), std::string::npos);
+  const std::string header =
+      "--- a/" + name.string() + "/config.xml\n+++ b/" + name.string() + "/config.xml\n";
+  EXPECT_TRUE(dryRun.output.starts_with(header)) << dryRun.output;
+  EXPECT_NE(dryRun.output.find("Only in " + name.string() + ": kvsetup.cif.pkgcustomize-Ab12Cd\n"),
+            std::string::npos);
   EXPECT_EQ(readFile(config), original);
   EXPECT_TRUE(fs::exists(package / "kvsetup.cif.pkgcustomize-Ab12Cd"));
+#ifndef _WIN32  // patch is a program of the build machine
+  const TempDir clean;
+  fs::create_directory(clean / name);
+  writeFolder(clean / name, {{"config.xml", original}});
+  writeFolder(clean.path(), {{"fix.diff", dryRun.output}});
+  const auto patched =
+      testing_support::runCaptured({"/usr/bin/patch", "-p1", "-i", "fix.diff"}, clean.path());
+  EXPECT_EQ(patched.status, 0) << patched.output;
+  EXPECT_EQ(readFile(clean / name / "config.xml"), mended);
+#endif
 
   const auto fixed = check({"--fix", "--format=json"});
   EXPECT_EQ(fixed.status, 1);
   EXPECT_EQ(readFile(config), mended);
   EXPECT_FALSE(fs::exists(package / "kvsetup.cif.pkgcustomize-Ab12Cd"));
   const auto report = nlohmann::json::parse(fixed.output);
+  EXPECT_EQ(report.at("summary").at("fixed"), 6);
+  EXPECT_EQ(report.at("summary").at("left"), 2);
+  std::vector<std::string> fixes;
+  for (const auto& f : report.at("fixes")) {
+    fixes.push_back(f.at("outcome").get<std::string>() + " " +
+                    f.at("finding").at("rule").get<std::string>());
+  }
+  EXPECT_EQ(fixes,
+            (std::vector<std::string>{"fixed wrapped-value", "fixed looks-like-o",
+                                      "fixed unknown-element", "fixed unused-entry",
+                                      "fixed invisible-character", "removed leftover-file"}));
   std::vector<std::string> left;
   for (const auto& f : report.at("findings")) {
     left.push_back(f.at("rule"));
@@ -296,6 +366,11 @@ TEST_P(Example, IsMendedOnceAndAsSarifSays) {
   EXPECT_EQ(nlohmann::json::parse(again.output).at("findings"), report.at("findings"));
   EXPECT_EQ(readFile(config), mended);
   EXPECT_EQ(fs::last_write_time(config), lastWeek);
+  EXPECT_TRUE(check({"--fix"}).output.starts_with("0 fixed, 2 left\n"));
+  const auto nothing = testing_support::runCaptured(
+      {testing_support::builtProgram("pkgcustomize-check"), "--all", "--fix", "--dry-run", name},
+      parent);
+  EXPECT_EQ(nothing.output, "nothing to mend in " + name.string() + "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, Example, testing::ValuesIn(kVariants),

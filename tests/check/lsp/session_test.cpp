@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "check/lint/config_fix.h"
+#include "check/lint/fix_run.h"
 #include "check/lsp/language_server.h"
 #include "check/lsp/session.h"
 #include "check/report/report.h"
@@ -343,7 +344,7 @@ TEST_P(Folder, DiagnosticsAreTheAuditsFindingsAndFixesWriteWhatFixWrites) {
   const check::Audit audit = check::lsp::auditBuffer(dir.path().u16string(), bytes);
   std::vector<const check::Finding*> fixable;
   for (const check::Finding& f : audit.findings) {
-    if (f.fix && !f.fix->removeFile) fixable.push_back(&f);
+    if (f.fix && !check::removesFile(*f.fix)) fixable.push_back(&f);
   }
   const std::vector<Json> answer =
       check::lsp::handleMessage(session, Json::parse(request(2, "textDocument/codeAction", uri)));
@@ -354,7 +355,7 @@ TEST_P(Folder, DiagnosticsAreTheAuditsFindingsAndFixesWriteWhatFixWrites) {
     const Json& change = actions[i]["edit"]["documentChanges"][0];
     EXPECT_EQ(change["textDocument"]["version"], 1);
     EXPECT_EQ(applied(text, change["edits"]),
-              check::readableText(check::applyEdits(bytes, {*fixable[i]})))
+              check::readableText(check::applyFixes(bytes, {*fixable[i]}).bytes))
         << actions[i]["title"];
   }
   EXPECT_EQ(actions.back()["kind"], "source.fixAll");

@@ -75,14 +75,22 @@ const AuditCase kAuditCases[] = {
                  entry("TR03",
                        "<package_type>O</package_type><quil_bar_pc> 1A2B"
                        "</quil_bar_pc>\n<market_type>de\n</market_type>"))),  // 5, 6
-     0,
-     "3 packages: 3 complete, 0 incomplete; 0 errors, 7 warnings (blank-in-code 1, "
-     "blank-in-value 1, ignored-bar-pc 1, invisible-character 1, looks-like-o 1, "
-     "repeated-value 1, wrapped-value 1)",
+     1,
+     "3 packages: 2 complete, 1 incomplete; 1 error, 7 warnings (blank-in-code 1, "
+     "blank-in-value 1, ignored-bar-pc 1, invisible-character 1, line-break-in-script 1, "
+     "looks-like-o 1, repeated-value 1, wrapped-value 1)",
      {"looks-like-o@config.xml:3:23", "ignored-bar-pc@config.xml:3:53",
       "repeated-value@config.xml:3:112", "blank-in-code@config.xml:4:11",
       "invisible-character@config.xml:4:53", "blank-in-value@config.xml:5:53",
-      "wrapped-value@config.xml:6:1"}},
+      "wrapped-value@config.xml:6:1", "line-break-in-script@config.xml:6:1"}},
+    {"a value beyond ASCII, which the .cmd script gets in another code page",
+     with(kPackage, "config.xml",
+          config(entry("TR01",
+                       "<package_type>O</package_type><quil_bar_pc>1A2B</quil_bar_pc>"
+                       "<market_type>fr-\xC3\xA9</market_type>"))),
+     0,
+     "1 package: 1 complete, 0 incomplete; 0 errors, 1 warning (script-code-page 1)",
+     {"script-code-page@config.xml:3"}},
     {"prepared files that fail every package using them",
      with(
          with(without(kPackage, "kv-setup_e.cmd"), "kvsetup_o.cif", "Bar=B8DF\r\nMarket=en-us\r\n"),

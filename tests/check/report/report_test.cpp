@@ -46,10 +46,12 @@ const FormatCase kFormatCases[] = {
      {u"--all", u"--format=gcc"},
      {R"(.*[/\\]Пакет[/\\]config\.xml:6:5: warning: <market_type> of "TR0107" is "\\n  dé-de%": it holds line breaks, which are kept as written \[wrapped-value\])",
       R"(.*[/\\]Пакет[/\\]config\.xml:6:18: note: fix-it: remove "\\n  " before the value)",
+      R"(.*[/\\]Пакет[/\\]config\.xml:6:5: error: <market_type> of "TR0107" is "\\n  dé-de%": the \.cmd script gets it on several lines, and cmd\.exe runs each line after the first as a command \[line-break-in-script\])",
       R"(.*[/\\]Пакет[/\\]kv-setup_o\.cmd:1:1: error: kv-setup_o\.cmd lacks "en-us", so its copy kv-setup\.cmd is left unpatched and the run stops there \[missing-text\])"}},
     {"github",
      {u"--all", u"--format", u"github"},
      {R"(::warning file=.*[/\\]Пакет[/\\]config\.xml,line=6,col=5,title=wrapped-value::<market_type> of "TR0107" is "\\n  dé-de%25": it holds line breaks, which are kept as written)",
+      R"(::error file=.*[/\\]Пакет[/\\]config\.xml,line=6,col=5,title=line-break-in-script::.*)",
       R"(::error file=.*[/\\]Пакет[/\\]kv-setup_o\.cmd,line=1,col=1,title=missing-text::kv-setup_o\.cmd lacks "en-us".*)"}},
     {"gcc for one package",
      {u"--launcher=TRKVa_b_TR0107_x.exe", u"--format=gcc"},
@@ -102,6 +104,25 @@ TEST(Sarif, DescribesRulesAndPlacesResults) {
             (nlohmann::json{{"startLine", 6}, {"startColumn", 5}}));
   EXPECT_TRUE(run["originalUriBaseIds"]["PACKAGE"]["uri"].get<std::string>().ends_with(
       "/%D0%9F%D0%B0%D0%BA%D0%B5%D1%82/"));
+}
+
+// A message that asks a question ends in its question mark alone.
+TEST(Sarif, EndsAQuestionWithItsMark) {
+  TempDir package;
+  writeFolder(
+      package.path(),
+      with(kPackage, "config.xml",
+           oneEntryConfig({"<package_type>O</package_type>", "<markt_type>x</markt_type>"})));
+  const auto sarif = nlohmann::json::parse(
+      runCheck({u"--all", u"--format=sarif", package.path().u16string()}).out);
+  std::vector<std::string> messages;
+  for (const auto& result : sarif["runs"][0]["results"])
+    messages.push_back(result["message"]["text"]);
+  EXPECT_NE(std::find(messages.begin(), messages.end(),
+                      "<markt_type> in the entry \"TR0107\" is not read by any run: did you mean "
+                      "<market_type>?"),
+            messages.end())
+      << testing::PrintToString(messages);
 }
 
 // The JSON has the same keys whether a run gets to the end or stops early.
@@ -211,7 +232,7 @@ struct StatusCase {
 
 // clang-format off
 const StatusCase kStatusCases[] = {
-    {"an error", {u"--all"}, 1, "1 error, 1 warning"},
+    {"an error", {u"--all"}, 1, "2 errors, 1 warning"},
     {"only a warning", {u"--launcher=TRKVa_b_TR0107_x.exe"}, 0, "with 1 warning"},
     {"a warning with strict", {u"--launcher=TRKVa_b_TR0107_x.exe", u"--strict"}, 1, "warning"},
     {"help", {u"--help"}, 0, "docs/rules.md"},
@@ -276,10 +297,10 @@ const TextCase kTextCases[] = {
      {u"--launcher", u"TRKVa_b_TR0107_xl.exe", u"--diff"},
      "launcher       \"TRKVa_b_TR0107_xl.exe\" (given with --launcher)\n"
      "package code   TR0107\n"
-     "kind           .cmd setup script (cmdVariant 1)\n"
+     "kind           .cmd launcher (its setup script is kv-setup.cmd)\n"
      "config.xml     FOLDER/config.xml\n"
      "  entry        <binary code=\"TR0107\"> at line 3\n"
-     "  useEVariant  0 (package_type is \"O\": the \"_o\" variants)\n"
+     "  variant      kv-setup_o.cmd (package_type is \"O\")\n"
      "  barPc        \"1A2B\" (quil_bar_pc)\n"
      "  market       \"de-de\" (market_type)\n"
      "copy           kv-setup_o.cmd over kv-setup.cmd: copied\n"

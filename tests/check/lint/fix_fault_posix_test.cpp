@@ -1,0 +1,61 @@
+// --fix meets a failing system call where it replaces config.xml (strace
+// injects it into the real check tool): nothing is written, config.xml and
+// the leftovers stay as they were, and the tool says why.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "check_support.h"
+#include "package_folder.h"
+#include "row_names.h"
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::readFile;
+using testing_support::TempDir;
+
+const fs::path kStrace = "/usr/bin/strace";
+
+struct FaultCase {
+  const char* what;
+  const char* inject;  // strace's -e inject= option
+};
+
+const FaultCase kFaultCases[] = {
+    {"the rename refused", "inject=rename,renameat,renameat2:error=EACCES"},
+    {"the flush failing", "inject=fsync,fdatasync:error=EIO"},
+};
+
+class FailingReplacement : public testing::TestWithParam<FaultCase> {};
+
+TEST_P(FailingReplacement, WritesNothingAndSaysSo) {
+  if (!fs::exists(kStrace)) GTEST_SKIP() << "strace is not installed";
+  const TempDir package;
+  const std::string config = check_support::oneEntryConfig(
+      {"<package_type>O</package_type>", "<market_type>\n  de-de\n</market_type>"});
+  scenario::writeFolder(package.path(),
+                        {{"config.xml", config}, {"kvsetup.cif.pkgcustomize-Ab12Cd", "partial"}});
+  // The replacement's are the only renames and flushes the tool makes.
+  std::vector<fs::path> argv{kStrace, "-qq", "-f", "-o", "/dev/null", "-e", GetParam().inject};
+  argv.insert(argv.end(), {testing_support::builtProgram("pkgcustomize-check"), "--all", "--fix",
+                           package.path()});
+  const auto run = testing_support::runCaptured(argv, package.path());
+  EXPECT_EQ(run.status, 2) << run.output;
+  EXPECT_NE(run.output.find("pkgcustomize-check: config.xml cannot be replaced: nothing written"),
+            std::string::npos)
+      << run.output;
+  EXPECT_EQ(readFile(package / "config.xml"), config);
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(package.path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"config.xml", "kvsetup.cif.pkgcustomize-Ab12Cd"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FailingReplacement, testing::ValuesIn(kFaultCases),
+                         testing_support::ByWhat());
+
+}  // namespace
