@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <string>
 
 #include "check/lint/config_fix.h"
 #include "check/report/unified_diff.h"
@@ -32,6 +33,29 @@ bool fits(const FileEdits& edits, std::size_t size, const std::vector<const Text
     }
   }
   return true;
+}
+
+// Why a replacement of config.xml failed, in a maintainer's words, with the
+// system's code where it gave one.
+std::string failureText(platform::FileFailure failure) {
+  using platform::FileProblem;
+  if (failure.problem == FileProblem::InUse) return "is in use by another program";
+  std::string text = "cannot be replaced";
+  switch (failure.problem) {
+    case FileProblem::AccessDenied:
+      text += ": access is denied (the file is read-only, or not this user's to change)";
+      break;
+    case FileProblem::DiskFull:
+      text += ": the disk is full";
+      break;
+    case FileProblem::Missing:
+      text += ": the file or its folder is missing";
+      break;
+    default:
+      break;
+  }
+  if (failure.code != 0) text += " (system error " + std::to_string(failure.code) + ")";
+  return text;
 }
 
 }  // namespace
@@ -96,9 +120,7 @@ FixOutcome fixFindings(const std::vector<Finding>& findings,
     }
     platform::FileReplacement replacement(kConfigFile);
     if (!replacement.write(applied.bytes) || !replacement.commit()) {
-      outcome.error = replacement.failure().problem == platform::FileProblem::InUse
-                          ? "config.xml is in use by another program: nothing written"
-                          : "config.xml cannot be replaced: nothing written";
+      outcome.error = "config.xml " + failureText(replacement.failure()) + ": nothing written";
       return outcome;
     }
   }

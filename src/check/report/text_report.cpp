@@ -71,7 +71,7 @@ const char* outcomeText(PatchOutcome outcome) {
     case PatchOutcome::TextMissing:
       return "left alone: a text is missing";
     case PatchOutcome::NotWritten:
-      return "left alone: the file cannot be replaced";
+      return "left alone: the file is read-only";
   }
   return "";
 }

@@ -21,11 +21,17 @@ const fs::path kStrace = "/usr/bin/strace";
 struct FaultCase {
   const char* what;
   const char* inject;  // strace's -e inject= option
+  const char* said;    // what the tool says after "config.xml "
 };
 
 const FaultCase kFaultCases[] = {
-    {"the rename refused", "inject=rename,renameat,renameat2:error=EACCES"},
-    {"the flush failing", "inject=fsync,fdatasync:error=EIO"},
+    {"the rename refused", "inject=rename,renameat,renameat2:error=EACCES",
+     "cannot be replaced: access is denied (the file is read-only, or not this user's to change) "
+     "(system error 13)"},
+    {"the flush failing", "inject=fsync,fdatasync:error=EIO",
+     "cannot be replaced (system error 5)"},
+    {"the disk full", "inject=fsync,fdatasync:error=ENOSPC",
+     "cannot be replaced: the disk is full (system error 28)"},
 };
 
 class FailingReplacement : public testing::TestWithParam<FaultCase> {};
@@ -46,7 +52,8 @@ TEST_P(FailingReplacement, WritesNothingAndSaysSo) {
                            package.path()});
   const auto run = testing_support::runCaptured(argv, package.path());
   EXPECT_EQ(run.status, 2) << run.output;
-  EXPECT_NE(run.output.find("pkgcustomize-check: config.xml cannot be replaced: nothing written"),
+  EXPECT_NE(run.output.find("pkgcustomize-check: config.xml " + std::string(GetParam().said) +
+                            ": nothing written"),
             std::string::npos)
       << run.output;
   EXPECT_EQ(readFile(package / "config.xml"), config);
