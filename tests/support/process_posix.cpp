@@ -14,7 +14,7 @@ std::filesystem::path programDir() {
 }
 
 int runProcess(const std::vector<std::filesystem::path>& argv, const std::filesystem::path& workDir,
-               const std::filesystem::path& output) {
+               const std::filesystem::path& output, const std::filesystem::path& input) {
   std::vector<std::string> args;
   for (const auto& arg : argv) args.push_back(arg.string());
   std::vector<char*> pointers;
@@ -29,6 +29,10 @@ int runProcess(const std::vector<std::filesystem::path>& argv, const std::filesy
       if (file < 0 || ::dup2(file, STDOUT_FILENO) < 0 || ::dup2(file, STDERR_FILENO) < 0) {
         ::_exit(127);
       }
+    }
+    if (!input.empty()) {
+      const int file = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
+      if (file < 0 || ::dup2(file, STDIN_FILENO) < 0) ::_exit(127);
     }
     if (::chdir(workDir.c_str()) != 0) ::_exit(127);
     ::execv(pointers[0], pointers.data());

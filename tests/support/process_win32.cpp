@@ -37,7 +37,7 @@ std::filesystem::path programDir() {
 }
 
 int runProcess(const std::vector<std::filesystem::path>& argv, const std::filesystem::path& workDir,
-               const std::filesystem::path& output) {
+               const std::filesystem::path& output, const std::filesystem::path& input) {
   std::wstring commandLine;
   for (const auto& arg : argv) {
     if (!commandLine.empty()) commandLine += L' ';
@@ -46,19 +46,30 @@ int runProcess(const std::vector<std::filesystem::path>& argv, const std::filesy
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   HANDLE file = INVALID_HANDLE_VALUE;
+  HANDLE in = INVALID_HANDLE_VALUE;
+  SECURITY_ATTRIBUTES inherited{sizeof(inherited), nullptr, TRUE};
   if (!output.empty()) {
-    SECURITY_ATTRIBUTES inherited{sizeof(inherited), nullptr, TRUE};
     file = CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                        &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return -1;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = file;
   }
+  if (!input.empty() && file != INVALID_HANDLE_VALUE) {
+    in = CreateFileW(input.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherited, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (in == INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      return -1;
+    }
+    startup.hStdInput = in;
+  }
   PROCESS_INFORMATION process{};
   const BOOL started =
       CreateProcessW(argv[0].c_str(), commandLine.data(), nullptr, nullptr, !output.empty(), 0,
                      nullptr, workDir.c_str(), &startup, &process);
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
   if (!started) {
     return -1;
   }

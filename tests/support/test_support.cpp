@@ -89,9 +89,12 @@ fs::path builtProgram(const std::string& name) {
   return programDir() / (name + kExeSuffix);
 }
 
-ProcessOutput runCaptured(const std::vector<fs::path>& argv, const fs::path& workDir) {
+ProcessOutput runCaptured(const std::vector<fs::path>& argv, const fs::path& workDir,
+                          const char* input) {
   const TempDir dir;
-  const int status = runProcess(argv, workDir, dir / "output");
+  if (input != nullptr) writeFile(dir / "input", input);
+  const int status =
+      runProcess(argv, workDir, dir / "output", input != nullptr ? dir / "input" : fs::path());
   return {status, readFile(dir / "output")};
 }
 

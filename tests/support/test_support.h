@@ -71,16 +71,18 @@ extern const char* const kExeSuffix;
 // and returns its exit status (128 + signal when killed), or -1 when it could
 // not be started. With an `output` file, the program's standard output and
 // error go there (and those of the programs it starts, unless it gives them
-// others), else where this program's go.
+// others), else where this program's go. With an `input` file, the program
+// reads it as its standard input.
 int runProcess(const std::vector<std::filesystem::path>& argv, const std::filesystem::path& workDir,
-               const std::filesystem::path& output = {});
+               const std::filesystem::path& output = {}, const std::filesystem::path& input = {});
 
 // A finished program: its exit status and all it wrote.
 struct ProcessOutput {
   int status = -1;
   std::string output;
 };
+// The same with `input`, when given, as its standard input.
 ProcessOutput runCaptured(const std::vector<std::filesystem::path>& argv,
-                          const std::filesystem::path& workDir);
+                          const std::filesystem::path& workDir, const char* input = nullptr);
 
 }  // namespace testing_support

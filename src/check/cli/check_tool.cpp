@@ -1,12 +1,14 @@
 #include "check/cli/check_tool.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <optional>
 
 #include "check/cli/options.h"
 #include "check/lint/fix_run.h"
 #include "check/lsp/language_server.h"
+#include "check/lsp/standard_io.h"
 #include "check/package/package_folder.h"
 #include "check/report/json_report.h"
 #include "check/report/output_format.h"
@@ -90,13 +92,16 @@ std::optional<int> fixFolder(const Options& options, const std::optional<std::u1
   return std::nullopt;
 }
 
-// Checks the folder `given` (nullopt: the current directory) into `report`
-// in `format`; returns the folder's exit status. The current directory is
-// the same afterwards.
+// Checks the folder `given` (nullopt: the current directory; "-": the one of
+// --stdin-filename, with `input` as its config.xml) into `report` in
+// `format`; returns the folder's exit status. The current directory is the
+// same afterwards.
 int checkFolder(const Options& options, const OutputFormat& format,
-                const std::optional<std::u16string>& given, FolderReport& report,
+                std::optional<std::u16string> given, std::string_view input, FolderReport& report,
                 std::string& err) {
   const DirectoryRestorer restorer;
+  const bool fromInput = given == u"-";
+  if (fromInput) given = options.stdinFilename;
   const std::optional<std::u16string> folder = given ? folderOf(*given) : std::nullopt;
   report.given = given;
   report.context = {{}, folder.value_or(u""), options.diff, options.onlyFailures};
@@ -110,7 +115,7 @@ int checkFolder(const Options& options, const OutputFormat& format,
     }
   }
   report.context.folder = platform::currentDirectory().value_or(u".");
-  ConfigView config = readConfigView();
+  ConfigView config = fromInput ? configViewOf(std::string(input)) : readConfigView();
   std::optional<FixOutcome> fixed;
   if (options.fix) {
     const std::optional<int> status =
@@ -133,7 +138,8 @@ int checkFolder(const Options& options, const OutputFormat& format,
 
 }  // namespace
 
-int runCheckTool(const std::vector<std::u16string>& args, std::string& out, std::string& err) {
+int runCheckTool(const std::vector<std::u16string>& args, std::string& out, std::string& err,
+                 std::string_view input) {
   const ParsedOptions parsed = parseOptions(args);
   const Options& options = parsed.options;
   if (!parsed.error.empty()) {
@@ -152,10 +158,11 @@ int runCheckTool(const std::vector<std::u16string>& args, std::string& out, std:
   std::vector<FolderReport> reports;
   int status = kNoErrors;
   if (options.folders.empty()) {
-    status = checkFolder(options, format, std::nullopt, reports.emplace_back(), err);
+    status = checkFolder(options, format, std::nullopt, input, reports.emplace_back(), err);
   }
   for (const std::u16string& given : options.folders) {
-    status = std::max(status, checkFolder(options, format, given, reports.emplace_back(), err));
+    status =
+        std::max(status, checkFolder(options, format, given, input, reports.emplace_back(), err));
   }
   // A single folder that cannot be checked has no report, as a usage error has none.
   if (reports.size() == 1 && !reports.front().error.empty()) return status;
@@ -175,9 +182,16 @@ int checkToolMain(const std::vector<std::u16string>& args) {
   if (parsed.error.empty() && parsed.options.lsp && !parsed.options.help) {
     return lsp::runLanguageServer();
   }
+  std::string input;
+  const auto& folders = parsed.options.folders;
+  if (parsed.error.empty() && std::find(folders.begin(), folders.end(), u"-") != folders.end()) {
+    std::array<char, 1 << 16> buffer;
+    while (const std::size_t read = lsp::readStandardInput(buffer))
+      input.append(buffer.data(), read);
+  }
   std::string out;
   std::string err;
-  const int status = runCheckTool(args, out, err);
+  const int status = runCheckTool(args, out, err, input);
   platform::writeStandardOutput(out);
   platform::writeStandardError(err);
   return status;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace check {
@@ -13,10 +14,12 @@ inline constexpr int kNoErrors = 0;    // nothing keeps the package from being c
 inline constexpr int kErrors = 1;      // an error (with --strict: or a warning) was found
 inline constexpr int kUsageError = 2;  // bad arguments, or a folder that cannot be read
 
-// Runs the command with `args` (without the program name); the report goes
-// to `out`, usage and I/O errors to `err`, both UTF-8. Returns the exit
-// status. The current directory is the same afterwards.
-int runCheckTool(const std::vector<std::u16string>& args, std::string& out, std::string& err);
+// Runs the command with `args` (without the program name) and `input` as
+// what standard input holds; the report goes to `out`, usage and I/O errors
+// to `err`, both UTF-8. Returns the exit status. The current directory is
+// the same afterwards.
+int runCheckTool(const std::vector<std::u16string>& args, std::string& out, std::string& err,
+                 std::string_view input = {});
 
 // The program: sets the process up, runs the command and prints what it says.
 int checkToolMain(const std::vector<std::u16string>& args);

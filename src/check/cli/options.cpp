@@ -1,5 +1,6 @@
 #include "check/cli/options.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "check/report/output_format.h"
@@ -10,6 +11,7 @@ namespace check {
 const char kUsage[] =
     "usage: pkgcustomize-check [--launcher NAME] [OPTIONS] [FOLDER...]\n"
     "       pkgcustomize-check --all [OPTIONS] [FOLDER...]\n"
+    "       pkgcustomize-check --stdin-filename PATH/config.xml [OPTIONS] -\n"
     "       pkgcustomize-check --lsp\n";
 
 namespace {
@@ -23,6 +25,8 @@ const char kHelpBeforeFormats[] =
     "  FOLDER...         the package folders, each checked in turn (default: the\n"
     "                    current directory); a path to a config.xml stands for\n"
     "                    its folder\n"
+    "  -                 the bytes of standard input, as the config.xml that\n"
+    "                    --stdin-filename names (an editor's unsaved buffer)\n"
     "  --launcher NAME   the launcher's file name, e.g. TRKVpack_v2_TR0107_x.exe\n"
     "                    (default: found among this program's parent processes)\n"
     "  --all             check every package of config.xml, for both kinds of\n"
@@ -118,6 +122,11 @@ std::string applyArgument(const std::vector<std::u16string>& args, std::size_t& 
     o.launcher = std::move(*launcher);
     return error;
   }
+  if (auto name = optionValue(args, i, u"--stdin-filename", error)) {
+    if (error.empty() && name->empty()) error = "--stdin-filename needs a path";
+    o.stdinFilename = std::move(*name);
+    return error;
+  }
   if (auto format = optionValue(args, i, u"--format", error)) {
     return error.empty() ? applyFormat(*format, o) : error;
   }
@@ -125,6 +134,17 @@ std::string applyArgument(const std::vector<std::u16string>& args, std::size_t& 
     return "unknown option " + platform::toUtf8(args[i]);
   }
   o.folders.push_back(args[i]);
+  return {};
+}
+
+// Standard input ("-") is read once, as the config.xml --stdin-filename
+// names, and is not a file --fix could write.
+std::string standardInputError(const Options& o) {
+  const auto dashes = std::count(o.folders.begin(), o.folders.end(), u"-");
+  if (dashes > 1) return "- (standard input) may be given once";
+  if (dashes == 1 && !o.stdinFilename) return "- (standard input) needs --stdin-filename";
+  if (dashes == 0 && o.stdinFilename) return "--stdin-filename needs - among the folders";
+  if (dashes == 1 && o.fix) return "--fix cannot mend standard input";
   return {};
 }
 
@@ -153,6 +173,7 @@ ParsedOptions parseOptions(const std::vector<std::u16string>& args) {
     parsed.error = "--only-failures needs --all";
   }
   if (parsed.error.empty() && o.dryRun && !o.fix) parsed.error = "--dry-run needs --fix";
+  if (parsed.error.empty()) parsed.error = standardInputError(o);
   return parsed;
 }
 

@@ -8,8 +8,9 @@
 namespace check {
 
 struct Options {
-  std::optional<std::u16string> launcher;  // --launcher: the launcher's file name or path
-  std::vector<std::u16string> folders;     // none: the current directory
+  std::optional<std::u16string> launcher;       // --launcher: the launcher's file name or path
+  std::vector<std::u16string> folders;          // none: the current directory; "-": standard input
+  std::optional<std::u16string> stdinFilename;  // the config.xml whose bytes "-" reads
   bool all = false;
   bool diff = false;
   bool strict = false;

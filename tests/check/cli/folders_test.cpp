@@ -37,10 +37,11 @@ struct Packages {
 };
 
 // The tool started in `workDir` with `args`.
-ProcessOutput checkIn(const fs::path& workDir, const std::vector<std::string>& args) {
+ProcessOutput checkIn(const fs::path& workDir, const std::vector<std::string>& args,
+                      const char* input = nullptr) {
   std::vector<fs::path> argv = {testing_support::builtProgram("pkgcustomize-check")};
   argv.insert(argv.end(), args.begin(), args.end());
-  return testing_support::runCaptured(argv, workDir);
+  return testing_support::runCaptured(argv, workDir, input);
 }
 
 struct FoldersCase {
@@ -49,7 +50,11 @@ struct FoldersCase {
   int status;
   std::vector<std::string> found;  // in the output, in this order
   const char* in = "";             // where the tool starts, under the packages' folder
+  const char* input = nullptr;     // its standard input
 };
+
+// A config.xml that ends before its entry does, on a single line.
+const char kCutShort[] = "<config><binary code=\"TR0107\"><package_type>O</package_type>";
 
 // clang-format off
 const FoldersCase kFoldersCases[] = {
@@ -79,6 +84,18 @@ const FoldersCase kFoldersCases[] = {
     {"fixes made in each folder, then what is left",
      {"--all", "--fix", "--format=gcc", "clean", "mistakes"}, 1,
      {"mistakes/kv-setup_o.cmd:1:1: error: "}},
+    {"standard input as the config.xml of the folder named",
+     {"--launcher=TRKVa_b_TR0107_x.exe", "--format=gcc", "--stdin-filename=clean/config.xml", "-"},
+     1, {"clean/config.xml:1:"}, "", kCutShort},
+    {"standard input beside folders, from inside one",
+     {"--all", "--format=gcc", "../mistakes", "--stdin-filename", "config.xml", "-"}, 1,
+     {"../mistakes/config.xml:6:5: warning: ", "config.xml:1:"}, "clean", kCutShort},
+    {"standard input without its name", {"--all", "-"}, 2,
+     {"pkgcustomize-check: - (standard input) needs --stdin-filename"}, "", ""},
+    {"a name for standard input not read", {"--all", "--stdin-filename=clean/config.xml", "clean"},
+     2, {"pkgcustomize-check: --stdin-filename needs - among the folders"}},
+    {"standard input is not mended", {"--fix", "--stdin-filename=clean/config.xml", "-"}, 2,
+     {"pkgcustomize-check: --fix cannot mend standard input"}, "", ""},
     {"github annotations",
      {"--all", "--format=github", "clean", "mistakes"}, 1,
      {"::warning file=mistakes/config.xml,line=6,col=5,title=wrapped-value::",
@@ -95,7 +112,7 @@ TEST_P(Folders, AreEachReported) {
   const FoldersCase& c = GetParam();
   const Packages packages;
   const fs::path workDir = packages.dir / c.in;
-  ProcessOutput output = checkIn(workDir, c.args);
+  ProcessOutput output = checkIn(workDir, c.args, c.input);
   std::replace(output.output.begin(), output.output.end(), '\\', '/');
   EXPECT_EQ(output.status, c.status) << output.output;
   std::size_t at = 0;
