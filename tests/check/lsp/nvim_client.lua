@@ -1,8 +1,11 @@
 -- Drives pkgcustomize-check --lsp from Neovim's own LSP client (0.7): opens
 -- FOLDER/config.xml and checks what the editor shows against the command
 -- line's findings (EXPECTED, --all --format json) and fixes (FIXED, the
--- config.xml --fix writes). Exits 0 when all agree, 1 with what differed.
+-- config.xml --fix writes). MODE "full": hover, an unsaved edit and fix all
+-- on the common-mistakes example; "quickfix": the one quick fix of a file
+-- with one mistake. Exits 0 when all agree, 1 with what differed.
 local folder, expected_file, fixed_file = os.getenv('FOLDER'), os.getenv('EXPECTED'), os.getenv('FIXED')
+local mode = os.getenv('MODE')
 local failures = {}
 local function fail(what) table.insert(failures, what) end
 
@@ -36,6 +39,36 @@ if not vim.wait(20000, function() return shown() == want end, 50) then
   fail('diagnostics: ' .. shown() .. '\n  expected: ' .. want)
 end
 
+-- The code actions of `kind` the server offers for `range`.
+local function code_actions(range, kind)
+  return vim.lsp.buf_request_sync(buf, 'textDocument/codeAction', {
+    textDocument = { uri = vim.uri_from_bufnr(buf) }, range = range,
+    context = { diagnostics = {}, only = { kind } } }, 10000)
+end
+
+-- Applies the first of `actions` as the client does; the buffer, written in
+-- the file's own encoding, must then hold what --fix wrote.
+local function apply_and_compare(actions, what)
+  local action = actions and actions[id] and actions[id].result and actions[id].result[1]
+  if not action then return fail(what .. ': no action') end
+  vim.lsp.util.apply_workspace_edit(action.edit, 'utf-16')
+  local out = vim.fn.tempname()
+  vim.cmd('silent write! ' .. vim.fn.fnameescape(out))
+  if table.concat(vim.fn.readfile(out, 'b'), '\n') ~= table.concat(vim.fn.readfile(fixed_file, 'b'), '\n') then
+    fail(what .. ': the buffer differs from what --fix wrote')
+  end
+end
+
+
+-- The quick fix of the one mistake, as the client applies it.
+local function quick_fix()
+  local d = vim.diagnostic.get(buf)[1]
+  if not d then return fail('quick fix: no diagnostic') end
+  local range = { start = { line = d.lnum, character = 0 }, ['end'] = { line = d.lnum + 1, character = 0 } }
+  apply_and_compare(code_actions(range, 'quickfix'), 'quick fix')
+end
+
+local function full()
 -- The hover on the first entry names its code and its verdict.
 local hover = vim.lsp.buf_request_sync(buf, 'textDocument/hover', {
   textDocument = { uri = vim.uri_from_bufnr(buf) }, position = { line = 9, character = 4 } }, 10000)
@@ -56,21 +89,13 @@ vim.cmd('silent undo')
 vim.wait(20000, function() return shown() == want end, 50)
 
 -- Fix all, as the client applies it: the buffer then writes what --fix wrote.
-local actions = vim.lsp.buf_request_sync(buf, 'textDocument/codeAction', {
-  textDocument = { uri = vim.uri_from_bufnr(buf) },
-  range = { start = { line = 0, character = 0 }, ['end'] = { line = #lines, character = 0 } },
-  context = { diagnostics = {}, only = { 'source.fixAll' } } }, 10000)
-local all = actions and actions[id] and actions[id].result and actions[id].result[1]
-if not all then
-  fail('no fix-all action')
-else
-  vim.lsp.util.apply_workspace_edit(all.edit, 'utf-16')
-  local out = vim.fn.tempname()
-  vim.cmd('silent write! ' .. vim.fn.fnameescape(out))
-  if table.concat(vim.fn.readfile(out, 'b'), '\n') ~= table.concat(vim.fn.readfile(fixed_file, 'b'), '\n') then
-    fail('fix all: the buffer differs from what --fix wrote')
-  end
+local actions = code_actions({ start = { line = 0, character = 0 }, ['end'] = { line = #lines, character = 0 } },
+  'source.fixAll')
+apply_and_compare(actions, 'fix all')
+
 end
+
+if mode == 'full' then full() else quick_fix() end
 
 vim.lsp.stop_client(id)
 for _, f in ipairs(failures) do io.stderr:write(f .. '\n') end
