@@ -266,6 +266,7 @@ void lintEntry(Lint& lint, const platform::XmlNode& node,
     entry.read = true;
     lintValues(lint, entry);
   }
+  lint.outline.firstOfCode.emplace(entry.code, lint.outline.entries.size());
   lint.outline.entries.push_back(std::move(entry));
 }
 
@@ -340,14 +341,12 @@ ConfigOutline outlineConfig(const platform::XmlDocument& document) {
              u"config.xml has no <binary> entry with a code directly under <config>");
   }
   std::stable_sort(lint.outline.findings.begin(), lint.outline.findings.end(), byPosition);
-  return lint.outline;
+  return std::move(lint.outline);
 }
 
 const ConfigEntry* entryFor(const ConfigOutline& outline, const std::u16string& code) {
-  for (const ConfigEntry& entry : outline.entries) {
-    if (entry.code == code) return &entry;
-  }
-  return nullptr;
+  const auto found = outline.firstOfCode.find(code);
+  return found == outline.firstOfCode.end() ? nullptr : &outline.entries[found->second];
 }
 
 const ConfigValue* valueOf(const ConfigEntry& entry, const std::u16string& name) {

@@ -2,6 +2,7 @@
 // is wrong with them beyond what a run of one package meets.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,9 @@ struct ConfigEntry {
 struct ConfigOutline {
   std::vector<ConfigEntry> entries;  // in document order
   std::vector<Finding> findings;     // in document order
+  // Where in `entries` the first entry of each code is: the look-up of a
+  // file of many thousand entries, once per run of --all.
+  std::map<std::u16string, std::size_t> firstOfCode;
 };
 
 // The entries of the loaded `document` and what is wrong with the file:
