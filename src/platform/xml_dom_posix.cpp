@@ -49,6 +49,10 @@ struct XmlDocumentImpl {
   std::string bytes;                       // the file as read, for the positions
   std::optional<std::u16string> encoding;  // as declared
   std::optional<Positions> positions;
+  // The queries' context, made on the first query and kept for the others:
+  // a new one registers every XPath function anew, which costs more than
+  // the query of a name.
+  xmlXPathContextPtr xpath;
 };
 
 struct XmlNodeImpl {
@@ -57,6 +61,7 @@ struct XmlNodeImpl {
 
 void XmlDeleter::operator()(XmlDocumentImpl* document) const noexcept {
   if (document == nullptr) return;
+  xmlXPathFreeContext(document->xpath);
   xmlFreeDoc(document->document);
   delete document;
 }
@@ -69,9 +74,6 @@ namespace {
 
 struct ParserContextFree {
   void operator()(xmlParserCtxtPtr context) const noexcept { xmlFreeParserCtxt(context); }
-};
-struct XPathContextFree {
-  void operator()(xmlXPathContextPtr context) const noexcept { xmlXPathFreeContext(context); }
 };
 struct XPathObjectFree {
   void operator()(xmlXPathObjectPtr object) const noexcept { xmlXPathFreeObject(object); }
@@ -417,10 +419,11 @@ using XPathResult = std::unique_ptr<xmlXPathObject, XPathObjectFree>;
 // empty when none.
 XPathResult evaluate(xmlDocPtr document, xmlNodePtr context, const std::u16string& query) {
   silenceLibxml();
-  const std::unique_ptr<xmlXPathContext, XPathContextFree> xpath(xmlXPathNewContext(document));
-  if (!xpath) return nullptr;
-  xpath->node = context;
-  XPathResult result(xmlXPathEvalExpression(xmlText(toNarrow(query)), xpath.get()));
+  XmlDocumentImpl& loaded = *static_cast<XmlDocumentImpl*>(document->_private);
+  if (loaded.xpath == nullptr) loaded.xpath = xmlXPathNewContext(document);
+  if (loaded.xpath == nullptr) return nullptr;
+  loaded.xpath->node = context;
+  XPathResult result(xmlXPathEvalExpression(xmlText(toNarrow(query)), loaded.xpath));
   if (!result || result->type != XPATH_NODESET || xmlXPathNodeSetIsEmpty(result->nodesetval)) {
     return nullptr;
   }
@@ -498,7 +501,9 @@ XmlDocument loadXmlBytes(std::string bytes, XmlLoadError& error) {
     if (error.reason.empty()) error.reason = u"not well-formed";
     return nullptr;
   }
-  XmlDocument loaded(new XmlDocumentImpl{document, std::move(bytes), std::move(encoding), {}});
+  XmlDocument loaded(
+      new XmlDocumentImpl{document, std::move(bytes), std::move(encoding), {}, nullptr});
+  document->_private = loaded.get();  // the way back from a node to its document's context
   nameAllAsWritten(document->children);
   return loaded;
 }
