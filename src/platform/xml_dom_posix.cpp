@@ -18,6 +18,7 @@
 #include <libxml/xmlerror.h>
 #include <libxml/xpath.h>
 
+#include <algorithm>
 #include <climits>
 #include <unordered_map>
 
@@ -30,14 +31,16 @@ namespace platform {
 namespace {
 
 // A start tag as written: where it and each of its attribute names stand.
+// The names are views of the document's decoded text.
 struct StartTag {
-  std::u16string name;
+  std::u16string_view name;
   XmlPosition position;
-  std::vector<std::pair<std::u16string, XmlPosition>> attributes;
+  std::vector<std::pair<std::u16string_view, XmlPosition>> attributes;
 };
 
 // Where the elements of a document are written, found on first use.
 struct Positions {
+  std::u16string text;                                    // the document's, decoded
   std::vector<StartTag> tags;                             // in document order
   std::unordered_map<const xmlNode*, std::size_t> tagOf;  // element to its tag
 };
@@ -144,14 +147,13 @@ class TextCursor {
     while (isSpace(current())) advance();
   }
   // A name: up to a space, '=', '/' or '>'.
-  std::u16string name() {
-    std::u16string name;
+  std::u16string_view name() {
+    const std::size_t start = pos_;
     while (!atEnd() && !isSpace(current()) && current() != u'=' && current() != u'/' &&
            current() != u'>') {
-      name += current();
       advance();
     }
-    return name;
+    return text_.substr(start, pos_ - start);
   }
   static bool isSpace(char16_t unit) {
     return unit == u' ' || unit == u'\t' || unit == u'\r' || unit == u'\n';
@@ -204,9 +206,9 @@ StartTag startTag(TextCursor& cursor) {
   for (;;) {
     cursor.skipSpaces();
     const XmlPosition at = cursor.position();
-    std::u16string name = cursor.name();  // none at the "/" or ">" that ends the tag
+    const std::u16string_view name = cursor.name();  // none at the "/" or ">" that ends the tag
     if (name.empty()) break;
-    tag.attributes.emplace_back(std::move(name), at);
+    tag.attributes.emplace_back(name, at);
     cursor.skipSpaces();
     if (cursor.current() != u'=') break;
     cursor.advance();
@@ -287,13 +289,23 @@ std::u16string decodedText(const std::string& bytes,
                                    static_cast<std::size_t>(xmlBufferLength(out.get()))));
 }
 
+// Whether an element's name, as libxml2 holds it (UTF-8), is `written`.
+bool sameName(const xmlChar* name, std::u16string_view written) {
+  std::size_t i = 0;
+  for (; name[i] != 0 && name[i] < 0x80; ++i) {
+    if (i == written.size() || written[i] != name[i]) return false;
+  }
+  if (name[i] == 0) return i == written.size();
+  return wide(name) == written;  // beyond ASCII
+}
+
 // Matches the elements from `first` on, in document order, to the start tags
 // from `next` on; stops at the first that differs in name, after which the
 // order says nothing. False once stopped.
 bool matchTags(xmlNodePtr first, Positions& positions, std::size_t& next) {
   for (xmlNodePtr node = first; node != nullptr; node = node->next) {
     if (node->type != XML_ELEMENT_NODE) continue;
-    if (next == positions.tags.size() || positions.tags[next].name != wide(node->name)) {
+    if (next == positions.tags.size() || !sameName(node->name, positions.tags[next].name)) {
       return false;
     }
     positions.tagOf.emplace(node, next++);
@@ -305,7 +317,9 @@ bool matchTags(xmlNodePtr first, Positions& positions, std::size_t& next) {
 const StartTag* startTagOf(XmlDocumentImpl& document, const xmlNode* node) {
   if (!document.positions) {
     Positions& positions = document.positions.emplace();
-    positions.tags = startTags(decodedText(document.bytes, document.encoding));
+    positions.text = decodedText(document.bytes, document.encoding);
+    positions.tags = startTags(positions.text);
+    positions.tagOf.reserve(positions.tags.size());
     std::size_t next = 0;
     matchTags(document.document->children, positions, next);
   }
@@ -428,6 +442,17 @@ XPathResult evaluate(xmlDocPtr document, xmlNodePtr context, const std::u16strin
     return nullptr;
   }
   return result;
+}
+
+// A query that is one ASCII name and nothing else, as the settings load asks
+// for an entry's value: XPath reads it as the child elements of that name.
+bool isPlainName(const std::u16string& query) {
+  const auto letter = [](char16_t unit) {
+    return (unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z') || unit == u'_';
+  };
+  return !query.empty() && letter(query.front()) &&
+         std::all_of(query.begin(), query.end(),
+                     [&](char16_t unit) { return letter(unit) || (unit >= u'0' && unit <= u'9'); });
 }
 
 XmlNode select(xmlDocPtr document, xmlNodePtr context, const std::u16string& query) {
@@ -570,6 +595,16 @@ XmlNode selectSingleNode(const XmlDocument& document, const std::u16string& quer
 }
 
 XmlNode selectSingleNode(const XmlNode& context, const std::u16string& query) {
+  if (isPlainName(query)) {
+    // The child axis and a name test: the first child element of that name.
+    // Every name was made the name as written, with no namespace, on load.
+    for (xmlNodePtr child = context->node->children; child != nullptr; child = child->next) {
+      if (child->type == XML_ELEMENT_NODE && sameName(child->name, query)) {
+        return XmlNode(new XmlNodeImpl{child});
+      }
+    }
+    return nullptr;
+  }
   return select(context->node->doc, context->node, query);
 }
 
