@@ -134,10 +134,10 @@ void lintCode(Lint& lint, const ConfigEntry& entry) {
 // The findings about one value the run reads.
 void lintValue(Lint& lint, const ConfigEntry& entry, const ConfigValue& value) {
   const std::u16string& text = value.text;
-  const std::u16string what =
-      tag(value.name) + u" of " + quoted(entry.code) + u" is " + quoted(text);
   const auto add = [&](RuleId rule, const std::u16string& why) {
-    lint.add(rule, value.position, what + why, entry.code, value.name, text);
+    lint.add(rule, value.position,
+             tag(value.name) + u" of " + quoted(entry.code) + u" is " + quoted(text) + why,
+             entry.code, value.name, text);
   };
   if (text.empty()) return;  // the run's own finding
   if (value.name == u"package_type" && (text == u"o" || text == u" O" || text == u"O ")) {

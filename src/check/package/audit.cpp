@@ -99,6 +99,7 @@ Audit auditPackages(const ConfigView& config) {
   for (Finding& f : leftoverFindings()) audit.findings.push_back(std::move(f));
   if (config.document) {
     Runs runs{config, {}, {}, {}};
+    audit.rows.reserve(2 * config.outline.entries.size());
     for (const ConfigEntry& entry : config.outline.entries) {
       if (!entry.read) continue;
       ++audit.packages;

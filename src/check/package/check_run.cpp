@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include <map>
-
 #include "check/package/verdict.h"
 #include "platform/files.h"
 
@@ -71,15 +69,19 @@ std::vector<Finding> scriptValueFindings(const RunTrace& trace, const ConfigOutl
 }  // namespace
 
 StartedBy startedBy(const std::u16string& launcher) {
-  const std::map<std::uint32_t, platform::ProcessEntry> processes = {
-      {kToolId, {kLauncherId, u"pkgcustomize.exe"}},
-      {kLauncherId, {kShellId, fileNameOf(launcher)}},
-      {kShellId, {kShellParentId, u"explorer.exe"}},
-  };
-  return {kToolId, [processes](std::uint32_t id) -> std::optional<platform::ProcessEntry> {
-            const auto found = processes.find(id);
-            if (found == processes.end()) return std::nullopt;
-            return found->second;
+  // Made for each run of --all: the launcher's name is all it holds.
+  return {kToolId,
+          [name = fileNameOf(launcher)](std::uint32_t id) -> std::optional<platform::ProcessEntry> {
+            switch (id) {
+              case kToolId:
+                return platform::ProcessEntry{kLauncherId, u"pkgcustomize.exe"};
+              case kLauncherId:
+                return platform::ProcessEntry{kShellId, name};
+              case kShellId:
+                return platform::ProcessEntry{kShellParentId, u"explorer.exe"};
+              default:
+                return std::nullopt;
+            }
           }};
 }
 
