@@ -75,14 +75,14 @@ bool auditRun(const ConfigEntry& entry, std::int32_t kind, Runs& runs, AuditRow&
   row.position = entry.position;
   row.cmdVariant = kind;
   row.launcherName = launcherFor(entry.code, kind);
-  CheckedRun run = checkRun(startedBy(row.launcherName), runs.config, runs.disk);
+  CheckedRun run =
+      checkRun(startedBy(row.launcherName), runs.config, runs.disk, [&](const RunTrace& trace) {
+        return row.firstOfOutcome = runs.outcomes.insert(outcomeOf(trace)).second;
+      });
   row.complete = run.complete;
   if (!run.findings.empty()) row.cause = run.findings.front().message;
   for (const Finding& f : run.findings) addRunFinding(runs.findings, f, entry.code);
-  if (runs.outcomes.insert(outcomeOf(run.trace)).second) {
-    row.firstOfOutcome = true;
-    row.changes = std::move(run.changes);
-  }
+  row.changes = std::move(run.changes);
   return run.complete;
 }
 

@@ -96,7 +96,8 @@ std::vector<Finding> leftoverFindings() {
   return findings;
 }
 
-CheckedRun checkRun(const StartedBy& start, const ConfigView& config, DiskFiles& disk) {
+CheckedRun checkRun(const StartedBy& start, const ConfigView& config, DiskFiles& disk,
+                    const KeepChanges& keepChanges) {
   CheckedRun run;
   DryRunFolder folder{&disk, {}};
   const SettingsLookup settings = settingsOf(config);
@@ -107,7 +108,7 @@ CheckedRun checkRun(const StartedBy& start, const ConfigView& config, DiskFiles&
   std::vector<Finding> script = scriptValueFindings(run.trace, config.outline);
   run.complete = run.findings.empty() && countErrors(script) == 0;
   for (Finding& f : script) run.findings.push_back(std::move(f));
-  run.changes = changesOf(folder);
+  if (!keepChanges || keepChanges(run.trace)) run.changes = changesOf(folder);
   return run;
 }
 
