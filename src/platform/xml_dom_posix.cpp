@@ -20,7 +20,7 @@
 
 #include <algorithm>
 #include <climits>
-#include <unordered_map>
+#include <cstdint>
 
 #include "platform/codepage.h"
 #include "platform/files.h"
@@ -38,11 +38,11 @@ struct StartTag {
   std::vector<std::pair<std::u16string_view, XmlPosition>> attributes;
 };
 
-// Where the elements of a document are written, found on first use.
+// Where the elements of a document are written, found on first use; each
+// element matched to its start tag holds the tag's number in `_private`.
 struct Positions {
-  std::u16string text;                                    // the document's, decoded
-  std::vector<StartTag> tags;                             // in document order
-  std::unordered_map<const xmlNode*, std::size_t> tagOf;  // element to its tag
+  std::u16string text;         // the document's, decoded
+  std::vector<StartTag> tags;  // in document order
 };
 
 }  // namespace
@@ -308,7 +308,9 @@ bool matchTags(xmlNodePtr first, Positions& positions, std::size_t& next) {
     if (next == positions.tags.size() || !sameName(node->name, positions.tags[next].name)) {
       return false;
     }
-    positions.tagOf.emplace(node, next++);
+    // An element's own field for the program's use holds its tag, counted
+    // from 1: no table to build and search for each of many thousand.
+    node->_private = reinterpret_cast<void*>(++next);
     if (!matchTags(node->children, positions, next)) return false;
   }
   return true;
@@ -319,13 +321,11 @@ const StartTag* startTagOf(XmlDocumentImpl& document, const xmlNode* node) {
     Positions& positions = document.positions.emplace();
     positions.text = decodedText(document.bytes, document.encoding);
     positions.tags = startTags(positions.text);
-    positions.tagOf.reserve(positions.tags.size());
     std::size_t next = 0;
     matchTags(document.document->children, positions, next);
   }
-  const auto found = document.positions->tagOf.find(node);
-  return found == document.positions->tagOf.end() ? nullptr
-                                                  : &document.positions->tags[found->second];
+  const auto tag = reinterpret_cast<std::uintptr_t>(node->_private);
+  return tag == 0 ? nullptr : &document.positions->tags[tag - 1];
 }
 
 // libxml2's input decoder for windows-1252: as many bytes of `in` as fit into
