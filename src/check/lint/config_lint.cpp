@@ -243,7 +243,7 @@ void lintOther(Lint& lint, const platform::XmlNode& node, const std::u16string& 
 }
 
 void lintEntry(Lint& lint, const platform::XmlNode& node,
-               std::map<std::u16string, Position>& seen) {
+               std::unordered_map<std::u16string, Position>& seen) {
   const auto code = platform::nodeAttribute(node, u"code");
   if (!code) {
     lint.add(RuleId::UnusedEntry, lint.at(node), u"a <binary> without a code: no run reads it", {},
@@ -320,7 +320,7 @@ ConfigOutline outlineConfig(const platform::XmlDocument& document) {
              {}, rootName);
     return lint.outline;
   }
-  std::map<std::u16string, Position> seen;
+  std::unordered_map<std::u16string, Position> seen;
   for (const platform::XmlNode& child : platform::childElements(root)) {
     const std::u16string name = platform::nodeName(child);
     if (name == kEntryName) {

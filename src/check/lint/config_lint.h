@@ -2,9 +2,9 @@
 // is wrong with them beyond what a run of one package meets.
 #pragma once
 
-#include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "check/lint/finding.h"
@@ -35,7 +35,7 @@ struct ConfigOutline {
   std::vector<Finding> findings;     // in document order
   // Where in `entries` the first entry of each code is: the look-up of a
   // file of many thousand entries, once per run of --all.
-  std::map<std::u16string, std::size_t> firstOfCode;
+  std::unordered_map<std::u16string, std::size_t> firstOfCode;
 };
 
 // The entries of the loaded `document` and what is wrong with the file:
