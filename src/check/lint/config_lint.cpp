@@ -321,7 +321,9 @@ ConfigOutline outlineConfig(const platform::XmlDocument& document) {
     return lint.outline;
   }
   std::unordered_map<std::u16string, Position> seen;
-  for (const platform::XmlNode& child : platform::childElements(root)) {
+  const std::vector<platform::XmlNode> children = platform::childElements(root);
+  lint.outline.entries.reserve(children.size());
+  for (const platform::XmlNode& child : children) {
     const std::u16string name = platform::nodeName(child);
     if (name == kEntryName) {
       lintEntry(lint, child, seen);

@@ -110,10 +110,9 @@ Audit auditPackages(const ConfigView& config) {
     for (Finding& f : runs.findings.findings) audit.findings.push_back(std::move(f));
     order(audit.findings);
   }
-  audit.suppressed =
-      applySuppressions(audit.findings, findSuppressions(config.bytes.value_or("")), true);
+  audit.suppressed = applySuppressions(audit.findings, findSuppressions(bytesOf(config)), true);
   order(audit.findings);
-  planFixes(audit.findings, config.bytes.value_or(""), config.outline);
+  planFixes(audit.findings, bytesOf(config), config.outline);
   return audit;
 }
 
