@@ -34,7 +34,6 @@ std::vector<FileChange> changesOf(DryRunFolder& folder) {
 // market, as written, with line breaks or letters beyond ASCII.
 std::vector<Finding> scriptValueFindings(const RunTrace& trace, const ConfigOutline& outline) {
   std::vector<Finding> findings;
-  const ConfigEntry* entry = entryFor(outline, trace.packageCode);
   for (const PatchCall& call : trace.customization.patches) {
     if (call.request.cmdFile == 0 || !call.request.substituteValues) continue;
     for (const auto& [name, value] : {std::pair(u"quil_bar_pc", call.request.barPc),
@@ -55,7 +54,8 @@ std::vector<Finding> scriptValueFindings(const RunTrace& trace, const ConfigOutl
           trace.packageCode);
       f.element = name;
       f.value = value;
-      if (entry != nullptr) {
+      // Looked up only for a finding: most runs have none.
+      if (const ConfigEntry* entry = entryFor(outline, trace.packageCode)) {
         for (const ConfigValue& v : entry->values) {
           if (v.name == name) f.position = v.position;
         }
