@@ -20,12 +20,21 @@ namespace {
 // with the same key differ only in the code, barPc and market they write.
 std::u16string outcomeOf(const RunTrace& trace) {
   const Customization& done = trace.customization;
-  std::u16string key = number(trace.cmdVariant) + u"|" + number(static_cast<long>(trace.end)) +
-                       u"|" + number(static_cast<long>(trace.load.status)) + u"|" +
-                       done.variantName;
+  // Appended piece by piece: made for every run of --all.
+  std::u16string key;
+  for (const long part : {static_cast<long>(trace.cmdVariant), static_cast<long>(trace.end),
+                          static_cast<long>(trace.load.status)}) {
+    key += number(part);
+    key += u'|';
+  }
+  key += done.variantName;
   for (const PatchCall& call : done.patches) {
-    key += u"|" + call.request.setupPath + u":" + number(static_cast<long>(call.patched.outcome)) +
-           u":" + number(static_cast<long>(call.patched.applied.size()));
+    key += u'|';
+    key += call.request.setupPath;
+    key += u':';
+    key += number(static_cast<long>(call.patched.outcome));
+    key += u':';
+    key += number(static_cast<long>(call.patched.applied.size()));
   }
   return key;
 }
