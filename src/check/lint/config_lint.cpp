@@ -323,6 +323,8 @@ ConfigOutline outlineConfig(const platform::XmlDocument& document) {
   std::unordered_map<std::u16string, Position> seen;
   const std::vector<platform::XmlNode> children = platform::childElements(root);
   lint.outline.entries.reserve(children.size());
+  lint.outline.firstOfCode.reserve(children.size());
+  seen.reserve(children.size());
   for (const platform::XmlNode& child : children) {
     const std::u16string name = platform::nodeName(child);
     if (name == kEntryName) {
