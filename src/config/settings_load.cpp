@@ -108,7 +108,9 @@ void loadPackageSettingsFrom(const platform::XmlDocument& document, PackageSetti
 
 EntryIndex indexEntries(const platform::XmlDocument& document) {
   EntryIndex index;
-  for (platform::XmlNode& entry : platform::selectNodes(document, u"/config/binary")) {
+  std::vector<platform::XmlNode> entries = platform::selectNodes(document, u"/config/binary");
+  index.reserve(entries.size());
+  for (platform::XmlNode& entry : entries) {
     if (auto code = platform::nodeAttribute(entry, u"code")) {
       index.emplace(std::move(*code), std::move(entry));  // the first of a code stays
     }

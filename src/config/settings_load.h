@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "config/package_settings.h"
 #include "platform/xml_dom.h"
@@ -60,7 +61,7 @@ void loadPackageSettingsFrom(const platform::XmlDocument& document, PackageSetti
 
 // The entries of a document by code, for loads of many packages from it: for
 // each code the entry that the load's query finds, the first in document order.
-using EntryIndex = std::map<std::u16string, platform::XmlNode>;
+using EntryIndex = std::unordered_map<std::u16string, platform::XmlNode>;
 EntryIndex indexEntries(const platform::XmlDocument& document);
 
 // The same as loadPackageSettingsFrom(), with the entry taken from `index`.

@@ -20,19 +20,21 @@ std::optional<std::string> transformed(const std::string& bytes, const ByteTrans
 
 CopyEnd dryRunCopy(DryRunFolder& folder, const std::u16string& from, const std::u16string& to,
                    const ByteTransform* transform) {
-  const FolderFile source = dryRunFile(folder, from);
+  // References: the files of the folder stay where they are while a run
+  // reads them, and the source's bytes are copied only when the copy keeps
+  // them as they are.
+  const FolderFile& source = dryRunFile(folder, from);
   const FolderFile& target = dryRunFile(folder, to);
   if (!source.bytes || (target.exists && !replaceable(target))) return CopyEnd::NotCopied;
-  FolderFile copy{source.bytes, true, target.exists ? target.readOnly : source.readOnly};
+  const bool readOnly = target.exists ? target.readOnly : source.readOnly;
   CopyEnd end = CopyEnd::CopiedUnpatched;
+  std::optional<std::string> bytes;
   if (transform != nullptr) {
-    auto bytes = transformed(*source.bytes, *transform);
-    end = !bytes               ? CopyEnd::CopiedRefused
-          : !replaceable(copy) ? CopyEnd::CopiedUnpatched
-                               : CopyEnd::Patched;
-    if (end == CopyEnd::Patched) copy.bytes = std::move(bytes);
+    bytes = transformed(*source.bytes, *transform);
+    end = !bytes ? CopyEnd::CopiedRefused : readOnly ? CopyEnd::CopiedUnpatched : CopyEnd::Patched;
   }
-  folder.written[to] = std::move(copy);
+  if (end != CopyEnd::Patched) bytes = source.bytes;
+  folder.written[to] = FolderFile{std::move(bytes), true, readOnly};
   return end;
 }
 

@@ -6,10 +6,18 @@
 // hold.
 #include "platform/codepage.h"
 
+#include <algorithm>
+
 namespace platform {
 
 std::string toNarrow(std::u16string_view text) {
-  std::u16string marked(text.substr(0, text.find(u'\0')));
+  text = text.substr(0, text.find(u'\0'));
+  // Most text holds no surrogate, and nothing to mark.
+  if (std::none_of(text.begin(), text.end(),
+                   [](char16_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; })) {
+    return toUtf8(text);
+  }
+  std::u16string marked(text);
   for (std::size_t i = 0; i < marked.size(); ++i) {
     const char16_t unit = marked[i];
     const bool high = unit >= 0xD800 && unit <= 0xDBFF;

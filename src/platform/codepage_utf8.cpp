@@ -33,16 +33,6 @@ void appendUtf8(std::string& out, char32_t point) {
   }
 }
 
-void appendUtf16(std::u16string& out, char32_t point) {
-  if (point < 0x10000) {
-    out += static_cast<char16_t>(point);
-  } else {
-    point -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (point >> 10));
-    out += static_cast<char16_t>(0xDC00 + (point & 0x3FF));
-  }
-}
-
 // The code unit that stands for a byte outside valid UTF-8, and back.
 constexpr char16_t kEscapeBase = 0xDC00;
 bool isEscapedByte(char16_t unit) {
@@ -111,9 +101,25 @@ std::string toUtf8(std::u16string_view text) {
 }
 
 std::u16string fromUtf8(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (std::size_t pos = 0; pos < text.size();) appendUtf16(out, decodeUtf8At(text, pos));
+  // Never more code units than bytes: only four bytes make two units.
+  std::u16string out(text.size(), u'\0');
+  std::size_t length = 0;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    if (lead < 0x80) {  // most text: a byte is a unit
+      out[length++] = lead;
+      ++pos;
+      continue;
+    }
+    const char32_t point = decodeUtf8At(text, pos);
+    if (point < 0x10000) {
+      out[length++] = static_cast<char16_t>(point);
+    } else {
+      out[length++] = static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10));
+      out[length++] = static_cast<char16_t>(0xDC00 + ((point - 0x10000) & 0x3FF));
+    }
+  }
+  out.resize(length);
   return out;
 }
 

@@ -18,8 +18,9 @@
 #include <libxml/xmlerror.h>
 #include <libxml/xpath.h>
 
+#include <algorithm>
 #include <climits>
-#include <unordered_map>
+#include <cstdint>
 
 #include "platform/codepage.h"
 #include "platform/files.h"
@@ -30,16 +31,18 @@ namespace platform {
 namespace {
 
 // A start tag as written: where it and each of its attribute names stand.
+// The names are views of the document's text in UTF-8.
 struct StartTag {
-  std::u16string name;
+  std::string_view name;
   XmlPosition position;
-  std::vector<std::pair<std::u16string, XmlPosition>> attributes;
+  std::vector<std::pair<std::string_view, XmlPosition>> attributes;
 };
 
-// Where the elements of a document are written, found on first use.
+// Where the elements of a document are written, found on first use; each
+// element matched to its start tag holds the tag's number in `_private`.
 struct Positions {
-  std::vector<StartTag> tags;                             // in document order
-  std::unordered_map<const xmlNode*, std::size_t> tagOf;  // element to its tag
+  std::string converted;       // the text in UTF-8, when the file is in another encoding
+  std::vector<StartTag> tags;  // in document order
 };
 
 }  // namespace
@@ -49,6 +52,10 @@ struct XmlDocumentImpl {
   std::string bytes;                       // the file as read, for the positions
   std::optional<std::u16string> encoding;  // as declared
   std::optional<Positions> positions;
+  // The queries' context, made on the first query and kept for the others:
+  // a new one registers every XPath function anew, which costs more than
+  // the query of a name.
+  xmlXPathContextPtr xpath;
 };
 
 struct XmlNodeImpl {
@@ -57,6 +64,7 @@ struct XmlNodeImpl {
 
 void XmlDeleter::operator()(XmlDocumentImpl* document) const noexcept {
   if (document == nullptr) return;
+  xmlXPathFreeContext(document->xpath);
   xmlFreeDoc(document->document);
   delete document;
 }
@@ -69,9 +77,6 @@ namespace {
 
 struct ParserContextFree {
   void operator()(xmlParserCtxtPtr context) const noexcept { xmlFreeParserCtxt(context); }
-};
-struct XPathContextFree {
-  void operator()(xmlXPathContextPtr context) const noexcept { xmlXPathFreeContext(context); }
 };
 struct XPathObjectFree {
   void operator()(xmlXPathObjectPtr object) const noexcept { xmlXPathFreeObject(object); }
@@ -110,31 +115,37 @@ std::u16string wide(const xmlChar* text) {
   return text == nullptr ? std::u16string() : toWide(reinterpret_cast<const char*>(text));
 }
 
-// Follows a text through its lines, as XML counts them: CR LF, a lone CR and
-// LF each end one.
+// Follows a text, UTF-16 or UTF-8, through its lines, as XML counts them:
+// CR LF, a lone CR and LF each end one. Columns count UTF-16 code units.
+template <class Char>
 class TextCursor {
  public:
-  explicit TextCursor(std::u16string_view text) : text_(text) {}
+  explicit TextCursor(std::basic_string_view<Char> text) : text_(text) {}
   bool atEnd() const { return pos_ >= text_.size(); }
-  char16_t current() const { return atEnd() ? u'\0' : text_[pos_]; }
-  bool startsWith(std::u16string_view prefix) const {
-    return text_.substr(std::min(pos_, text_.size())).starts_with(prefix);
+  Char current() const { return atEnd() ? Char{} : text_[pos_]; }
+  // Whether the text goes on with the ASCII `prefix`.
+  bool startsWith(std::string_view prefix) const {
+    return pos_ <= text_.size() && text_.size() - pos_ >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text_.begin() + pos_,
+                      [](char a, Char b) { return static_cast<Char>(a) == b; });
   }
-  XmlPosition position() const { return {line_, static_cast<long>(pos_ - lineStart_) + 1}; }
+  XmlPosition position() const { return {line_, column_ + 1}; }
   void advance() {
     if (atEnd()) return;
-    const char16_t unit = text_[pos_++];
-    if (unit == u'\r' && current() == u'\n') ++pos_;
-    if (unit == u'\r' || unit == u'\n') {
+    const Char unit = text_[pos_++];
+    if (unit == '\r' && current() == '\n') ++pos_;
+    if (unit == '\r' || unit == '\n') {
       ++line_;
-      lineStart_ = pos_;
+      column_ = 0;
+    } else {
+      column_ += unitsOf(unit);
     }
   }
   void advanceTo(std::size_t offset) {
     while (pos_ < offset && !atEnd()) advance();
   }
   // Moves past the next `end`, or to the end of the text.
-  void skipPast(std::u16string_view end) {
+  void skipPast(std::string_view end) {
     while (!atEnd() && !startsWith(end)) advance();
     for (std::size_t i = 0; i < end.size(); ++i) advance();
   }
@@ -142,59 +153,73 @@ class TextCursor {
     while (isSpace(current())) advance();
   }
   // A name: up to a space, '=', '/' or '>'.
-  std::u16string name() {
-    std::u16string name;
-    while (!atEnd() && !isSpace(current()) && current() != u'=' && current() != u'/' &&
-           current() != u'>') {
-      name += current();
+  std::basic_string_view<Char> name() {
+    const std::size_t start = pos_;
+    while (!atEnd() && !isSpace(current()) && current() != '=' && current() != '/' &&
+           current() != '>') {
       advance();
     }
-    return name;
+    return text_.substr(start, pos_ - start);
   }
-  static bool isSpace(char16_t unit) {
-    return unit == u' ' || unit == u'\t' || unit == u'\r' || unit == u'\n';
+  static bool isSpace(Char unit) {
+    return unit == ' ' || unit == '\t' || unit == '\r' || unit == '\n';
   }
 
  private:
-  std::u16string_view text_;
+  // The UTF-16 code units that `unit` begins: none for a byte that goes on a
+  // UTF-8 sequence, two for the lead byte of four. A document that loaded is
+  // valid UTF-8 or UTF-16.
+  static long unitsOf(Char unit) {
+    if constexpr (sizeof(Char) == 1) {
+      const auto byte = static_cast<unsigned char>(unit);
+      return (byte & 0xC0) == 0x80 ? 0 : byte >= 0xF0 ? 2 : 1;
+    } else {
+      return 1;
+    }
+  }
+
+  std::basic_string_view<Char> text_;
   std::size_t pos_ = 0;
   long line_ = 1;
-  std::size_t lineStart_ = 0;
+  long column_ = 0;
 };
 
+using Utf8Cursor = TextCursor<char>;
+
 // Moves past a quoted value, the cursor on its opening quote.
-void skipQuoted(TextCursor& cursor) {
-  const char16_t quote = cursor.current();
+template <class Char>
+void skipQuoted(TextCursor<Char>& cursor) {
+  const Char quote = cursor.current();
   cursor.advance();
   while (!cursor.atEnd() && cursor.current() != quote) cursor.advance();
   cursor.advance();
 }
 
 // Moves past a DOCTYPE declaration, its internal subset included.
-void skipDoctype(TextCursor& cursor) {
+void skipDoctype(Utf8Cursor& cursor) {
   bool inSubset = false;
   cursor.advance();
   while (!cursor.atEnd()) {
-    const char16_t unit = cursor.current();
-    if (unit == u'"' || unit == u'\'') {
+    const char unit = cursor.current();
+    if (unit == '"' || unit == '\'') {
       skipQuoted(cursor);
-    } else if (cursor.startsWith(u"<!--")) {
-      cursor.skipPast(u"-->");
-    } else if (cursor.startsWith(u"<?")) {
-      cursor.skipPast(u"?>");
-    } else if (unit == u'>' && !inSubset) {
+    } else if (cursor.startsWith("<!--")) {
+      cursor.skipPast("-->");
+    } else if (cursor.startsWith("<?")) {
+      cursor.skipPast("?>");
+    } else if (unit == '>' && !inSubset) {
       cursor.advance();
       return;
     } else {
-      if (unit == u'[') inSubset = true;
-      if (unit == u']') inSubset = false;
+      if (unit == '[') inSubset = true;
+      if (unit == ']') inSubset = false;
       cursor.advance();
     }
   }
 }
 
 // Reads a start tag, the cursor on its "<".
-StartTag startTag(TextCursor& cursor) {
+StartTag startTag(Utf8Cursor& cursor) {
   StartTag tag;
   tag.position = cursor.position();
   cursor.advance();
@@ -202,36 +227,39 @@ StartTag startTag(TextCursor& cursor) {
   for (;;) {
     cursor.skipSpaces();
     const XmlPosition at = cursor.position();
-    std::u16string name = cursor.name();  // none at the "/" or ">" that ends the tag
+    const std::string_view name = cursor.name();  // none at the "/" or ">" that ends the tag
     if (name.empty()) break;
-    tag.attributes.emplace_back(std::move(name), at);
+    tag.attributes.emplace_back(name, at);
     cursor.skipSpaces();
-    if (cursor.current() != u'=') break;
+    if (cursor.current() != '=') break;
     cursor.advance();
     cursor.skipSpaces();
     skipQuoted(cursor);
   }
-  cursor.skipPast(u">");
+  cursor.skipPast(">");
   return tag;
 }
 
 // Every start tag of a well-formed document's text, in document order.
-std::vector<StartTag> startTags(std::u16string_view text) {
+std::vector<StartTag> startTags(std::string_view text) {
   std::vector<StartTag> tags;
-  TextCursor cursor(text);
+  // Room for a tag at each "<", end tags included: the room is taken, and its
+  // pages touched, only as the tags fill it, where growing copies them all.
+  tags.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '<')));
+  Utf8Cursor cursor(text);
   while (!cursor.atEnd()) {
-    if (cursor.current() != u'<') {
+    if (cursor.current() != '<') {
       cursor.advance();
-    } else if (cursor.startsWith(u"<!--")) {
-      cursor.skipPast(u"-->");
-    } else if (cursor.startsWith(u"<![CDATA[")) {
-      cursor.skipPast(u"]]>");
-    } else if (cursor.startsWith(u"<?")) {
-      cursor.skipPast(u"?>");
-    } else if (cursor.startsWith(u"<!")) {
+    } else if (cursor.startsWith("<!--")) {
+      cursor.skipPast("-->");
+    } else if (cursor.startsWith("<![CDATA[")) {
+      cursor.skipPast("]]>");
+    } else if (cursor.startsWith("<?")) {
+      cursor.skipPast("?>");
+    } else if (cursor.startsWith("<!")) {
       skipDoctype(cursor);
-    } else if (cursor.startsWith(u"</")) {
-      cursor.skipPast(u">");
+    } else if (cursor.startsWith("</")) {
+      cursor.skipPast(">");
     } else {
       tags.push_back(startTag(cursor));
     }
@@ -246,25 +274,26 @@ struct BufferFree {
   void operator()(xmlBuffer* buffer) const noexcept { xmlBufferFree(buffer); }
 };
 
-// The whole text of a document that loaded, decoded as its parse decoded it;
-// empty when it cannot be decoded.
-std::u16string decodedText(const std::string& bytes,
-                           const std::optional<std::u16string>& encoding) {
+// The whole text of a document that loaded, in UTF-8 as its parse decoded
+// it: the bytes themselves when they are UTF-8, else `converted` made from
+// them. Empty when it cannot be decoded.
+std::string_view utf8Text(const std::string& bytes, const std::optional<std::u16string>& encoding,
+                          std::string& converted) {
   switch (byteStartOf(bytes)) {
     case ByteStart::Utf16LeMark:
-      return utf16Text(std::string_view(bytes).substr(2), false, bytes.size());
+      return converted = toUtf8(utf16Text(std::string_view(bytes).substr(2), false, bytes.size()));
     case ByteStart::Utf16BeMark:
-      return utf16Text(std::string_view(bytes).substr(2), true, bytes.size());
+      return converted = toUtf8(utf16Text(std::string_view(bytes).substr(2), true, bytes.size()));
     case ByteStart::Utf16LeBare:
-      return utf16Text(bytes, false, bytes.size());
+      return converted = toUtf8(utf16Text(bytes, false, bytes.size()));
     case ByteStart::Utf16BeBare:
-      return utf16Text(bytes, true, bytes.size());
+      return converted = toUtf8(utf16Text(bytes, true, bytes.size()));
     case ByteStart::Utf8Mark:
-      return fromUtf8(std::string_view(bytes).substr(3));
+      return std::string_view(bytes).substr(3);
     case ByteStart::Plain:
       break;
   }
-  if (!encoding || findDomEncoding(*encoding)->codePage == 65001) return fromUtf8(bytes);
+  if (!encoding || findDomEncoding(*encoding)->codePage == 65001) return bytes;
   const std::unique_ptr<xmlCharEncodingHandler, EncodingHandlerClose> handler(
       xmlFindCharEncodingHandler(toNarrow(*encoding).c_str()));
   const std::unique_ptr<xmlBuffer, BufferFree> in(xmlBufferCreate());
@@ -281,8 +310,21 @@ std::u16string decodedText(const std::string& bytes,
       return {};
     }
   }
-  return fromUtf8(std::string_view(reinterpret_cast<const char*>(xmlBufferContent(out.get())),
-                                   static_cast<std::size_t>(xmlBufferLength(out.get()))));
+  return converted.assign(reinterpret_cast<const char*>(xmlBufferContent(out.get())),
+                          static_cast<std::size_t>(xmlBufferLength(out.get())));
+}
+
+// Whether an element's name, as libxml2 holds it (UTF-8), is `written`.
+bool sameName(const xmlChar* name, std::string_view written) {
+  return written == reinterpret_cast<const char*>(name);
+}
+bool sameName(const xmlChar* name, std::u16string_view written) {
+  std::size_t i = 0;
+  for (; name[i] != 0 && name[i] < 0x80; ++i) {
+    if (i == written.size() || written[i] != name[i]) return false;
+  }
+  if (name[i] == 0) return i == written.size();
+  return wide(name) == written;  // beyond ASCII
 }
 
 // Matches the elements from `first` on, in document order, to the start tags
@@ -291,10 +333,12 @@ std::u16string decodedText(const std::string& bytes,
 bool matchTags(xmlNodePtr first, Positions& positions, std::size_t& next) {
   for (xmlNodePtr node = first; node != nullptr; node = node->next) {
     if (node->type != XML_ELEMENT_NODE) continue;
-    if (next == positions.tags.size() || positions.tags[next].name != wide(node->name)) {
+    if (next == positions.tags.size() || !sameName(node->name, positions.tags[next].name)) {
       return false;
     }
-    positions.tagOf.emplace(node, next++);
+    // An element's own field for the program's use holds its tag, counted
+    // from 1: no table to build and search for each of many thousand.
+    node->_private = reinterpret_cast<void*>(++next);
     if (!matchTags(node->children, positions, next)) return false;
   }
   return true;
@@ -303,13 +347,12 @@ bool matchTags(xmlNodePtr first, Positions& positions, std::size_t& next) {
 const StartTag* startTagOf(XmlDocumentImpl& document, const xmlNode* node) {
   if (!document.positions) {
     Positions& positions = document.positions.emplace();
-    positions.tags = startTags(decodedText(document.bytes, document.encoding));
+    positions.tags = startTags(utf8Text(document.bytes, document.encoding, positions.converted));
     std::size_t next = 0;
     matchTags(document.document->children, positions, next);
   }
-  const auto found = document.positions->tagOf.find(node);
-  return found == document.positions->tagOf.end() ? nullptr
-                                                  : &document.positions->tags[found->second];
+  const auto tag = reinterpret_cast<std::uintptr_t>(node->_private);
+  return tag == 0 ? nullptr : &document.positions->tags[tag - 1];
 }
 
 // libxml2's input decoder for windows-1252: as many bytes of `in` as fit into
@@ -417,14 +460,26 @@ using XPathResult = std::unique_ptr<xmlXPathObject, XPathObjectFree>;
 // empty when none.
 XPathResult evaluate(xmlDocPtr document, xmlNodePtr context, const std::u16string& query) {
   silenceLibxml();
-  const std::unique_ptr<xmlXPathContext, XPathContextFree> xpath(xmlXPathNewContext(document));
-  if (!xpath) return nullptr;
-  xpath->node = context;
-  XPathResult result(xmlXPathEvalExpression(xmlText(toNarrow(query)), xpath.get()));
+  XmlDocumentImpl& loaded = *static_cast<XmlDocumentImpl*>(document->_private);
+  if (loaded.xpath == nullptr) loaded.xpath = xmlXPathNewContext(document);
+  if (loaded.xpath == nullptr) return nullptr;
+  loaded.xpath->node = context;
+  XPathResult result(xmlXPathEvalExpression(xmlText(toNarrow(query)), loaded.xpath));
   if (!result || result->type != XPATH_NODESET || xmlXPathNodeSetIsEmpty(result->nodesetval)) {
     return nullptr;
   }
   return result;
+}
+
+// A query that is one ASCII name and nothing else, as the settings load asks
+// for an entry's value: XPath reads it as the child elements of that name.
+bool isPlainName(const std::u16string& query) {
+  const auto letter = [](char16_t unit) {
+    return (unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z') || unit == u'_';
+  };
+  return !query.empty() && letter(query.front()) &&
+         std::all_of(query.begin(), query.end(),
+                     [&](char16_t unit) { return letter(unit) || (unit >= u'0' && unit <= u'9'); });
 }
 
 XmlNode select(xmlDocPtr document, xmlNodePtr context, const std::u16string& query) {
@@ -450,7 +505,7 @@ bool readableAsWindowsReadsIt(std::string_view bytes, std::optional<std::u16stri
   if (!declared) return true;
   const DomEncoding* known = findDomEncoding(declared->name);
   if (known == nullptr) {
-    TextCursor cursor(start);
+    TextCursor<char16_t> cursor(start);
     cursor.advanceTo(declared->offset);
     error.line = cursor.position().line;
     error.column = cursor.position().column;
@@ -487,8 +542,11 @@ XmlDocument loadXmlBytes(std::string bytes, XmlLoadError& error) {
   // defaults that the internal DTD subset declares; it would also load an
   // external DTD, which the refusing loader prevents.
   // XML_PARSE_BIG_LINES keeps the lines of elements past line 65535.
+  // XML_PARSE_COMPACT keeps a short text (the blanks between elements, most
+  // values) in its node rather than in a block of its own; nothing here
+  // changes a text node.
   const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
-                      XML_PARSE_DTDATTR | XML_PARSE_BIG_LINES;
+                      XML_PARSE_DTDATTR | XML_PARSE_BIG_LINES | XML_PARSE_COMPACT;
   const ExternalResourcesRefused offline;
   xmlSetStructuredErrorFunc(&error, keepFirstError);
   const xmlDocPtr document = xmlCtxtReadMemory(
@@ -498,7 +556,9 @@ XmlDocument loadXmlBytes(std::string bytes, XmlLoadError& error) {
     if (error.reason.empty()) error.reason = u"not well-formed";
     return nullptr;
   }
-  XmlDocument loaded(new XmlDocumentImpl{document, std::move(bytes), std::move(encoding), {}});
+  XmlDocument loaded(
+      new XmlDocumentImpl{document, std::move(bytes), std::move(encoding), {}, nullptr});
+  document->_private = loaded.get();  // the way back from a node to its document's context
   nameAllAsWritten(document->children);
   return loaded;
 }
@@ -554,8 +614,9 @@ XmlPosition attributePosition(const XmlDocument& document, const XmlNode& node,
                               const std::u16string& name) {
   const StartTag* tag = startTagOf(*document, node->node);
   if (tag == nullptr) return {};
+  const std::string wanted = toNarrow(name);
   for (const auto& [written, position] : tag->attributes) {
-    if (written == name) return position;
+    if (written == wanted) return position;
   }
   return {};
 }
@@ -565,6 +626,16 @@ XmlNode selectSingleNode(const XmlDocument& document, const std::u16string& quer
 }
 
 XmlNode selectSingleNode(const XmlNode& context, const std::u16string& query) {
+  if (isPlainName(query)) {
+    // The child axis and a name test: the first child element of that name.
+    // Every name was made the name as written, with no namespace, on load.
+    for (xmlNodePtr child = context->node->children; child != nullptr; child = child->next) {
+      if (child->type == XML_ELEMENT_NODE && sameName(child->name, query)) {
+        return XmlNode(new XmlNodeImpl{child});
+      }
+    }
+    return nullptr;
+  }
   return select(context->node->doc, context->node, query);
 }
 

@@ -12,12 +12,20 @@ namespace {
 void decodeUtf16(std::string_view bytes, std::size_t from, bool bigEndian, XmlText& decoded) {
   decoded.encoding = bigEndian ? TextEncoding::Utf16Be : TextEncoding::Utf16Le;
   decoded.text = utf16Text(bytes.substr(from), bigEndian, bytes.size());
+  decoded.offsets.reserve(decoded.text.size() + 1);
   for (std::size_t i = 0; i < decoded.text.size(); ++i) decoded.offsets.push_back(from + 2 * i);
 }
 
 void decodeUtf8(std::string_view bytes, std::size_t from, XmlText& decoded) {
+  decoded.text.reserve(bytes.size() - from);
+  decoded.offsets.reserve(bytes.size() - from + 1);
   for (std::size_t pos = from; pos < bytes.size();) {
     const std::size_t start = pos;
+    if (static_cast<unsigned char>(bytes[pos]) < 0x80) {  // most of a file: one byte, one unit
+      decoded.text += static_cast<char16_t>(bytes[pos++]);
+      decoded.offsets.push_back(start);
+      continue;
+    }
     const char32_t point = decodeUtf8At(bytes, pos);
     if (point >= 0x10000) {
       // A surrogate pair: its bytes all count for its second unit.
@@ -32,6 +40,8 @@ void decodeUtf8(std::string_view bytes, std::size_t from, XmlText& decoded) {
 }
 
 void decodeSingleByte(std::string_view bytes, XmlText& decoded) {
+  decoded.text.reserve(bytes.size());
+  decoded.offsets.reserve(bytes.size() + 1);
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
     char16_t unit = byte;

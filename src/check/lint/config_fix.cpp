@@ -287,14 +287,15 @@ void planFixes(std::vector<Finding>& findings, std::string_view bytes,
           Fix{u"remove the file " + quoted(f.file) + u", as a complete run does", FileRemoval{}};
     }
   }
-  const std::optional<SourceText> source = decodeSource(bytes);
-  if (!source) return;
-  Planner planner{*source, outline, {}};
-  for (const ConfigEntry& entry : outline.entries) planner.codes.insert(entry.code);
   std::vector<Finding*> ordered;
   for (Finding& f : findings) {
     if (f.file == kConfigFile && !f.fix) ordered.push_back(&f);
   }
+  if (ordered.empty()) return;  // nothing to place in the text
+  const std::optional<SourceText> source = decodeSource(bytes);
+  if (!source) return;
+  Planner planner{*source, outline, {}};
+  for (const ConfigEntry& entry : outline.entries) planner.codes.insert(entry.code);
   std::stable_sort(ordered.begin(), ordered.end(), byPlace);
   // The findings about one value or code, gathered by place.
   std::map<std::pair<long, long>, ValueFindings> values;

@@ -134,10 +134,10 @@ void lintCode(Lint& lint, const ConfigEntry& entry) {
 // The findings about one value the run reads.
 void lintValue(Lint& lint, const ConfigEntry& entry, const ConfigValue& value) {
   const std::u16string& text = value.text;
-  const std::u16string what =
-      tag(value.name) + u" of " + quoted(entry.code) + u" is " + quoted(text);
   const auto add = [&](RuleId rule, const std::u16string& why) {
-    lint.add(rule, value.position, what + why, entry.code, value.name, text);
+    lint.add(rule, value.position,
+             tag(value.name) + u" of " + quoted(entry.code) + u" is " + quoted(text) + why,
+             entry.code, value.name, text);
   };
   if (text.empty()) return;  // the run's own finding
   if (value.name == u"package_type" && (text == u"o" || text == u" O" || text == u"O ")) {
@@ -243,7 +243,7 @@ void lintOther(Lint& lint, const platform::XmlNode& node, const std::u16string& 
 }
 
 void lintEntry(Lint& lint, const platform::XmlNode& node,
-               std::map<std::u16string, Position>& seen) {
+               std::unordered_map<std::u16string, Position>& seen) {
   const auto code = platform::nodeAttribute(node, u"code");
   if (!code) {
     lint.add(RuleId::UnusedEntry, lint.at(node), u"a <binary> without a code: no run reads it", {},
@@ -266,6 +266,7 @@ void lintEntry(Lint& lint, const platform::XmlNode& node,
     entry.read = true;
     lintValues(lint, entry);
   }
+  lint.outline.firstOfCode.emplace(entry.code, lint.outline.entries.size());
   lint.outline.entries.push_back(std::move(entry));
 }
 
@@ -319,8 +320,12 @@ ConfigOutline outlineConfig(const platform::XmlDocument& document) {
              {}, rootName);
     return lint.outline;
   }
-  std::map<std::u16string, Position> seen;
-  for (const platform::XmlNode& child : platform::childElements(root)) {
+  std::unordered_map<std::u16string, Position> seen;
+  const std::vector<platform::XmlNode> children = platform::childElements(root);
+  lint.outline.entries.reserve(children.size());
+  lint.outline.firstOfCode.reserve(children.size());
+  seen.reserve(children.size());
+  for (const platform::XmlNode& child : children) {
     const std::u16string name = platform::nodeName(child);
     if (name == kEntryName) {
       lintEntry(lint, child, seen);
@@ -340,14 +345,12 @@ ConfigOutline outlineConfig(const platform::XmlDocument& document) {
              u"config.xml has no <binary> entry with a code directly under <config>");
   }
   std::stable_sort(lint.outline.findings.begin(), lint.outline.findings.end(), byPosition);
-  return lint.outline;
+  return std::move(lint.outline);
 }
 
 const ConfigEntry* entryFor(const ConfigOutline& outline, const std::u16string& code) {
-  for (const ConfigEntry& entry : outline.entries) {
-    if (entry.code == code) return &entry;
-  }
-  return nullptr;
+  const auto found = outline.firstOfCode.find(code);
+  return found == outline.firstOfCode.end() ? nullptr : &outline.entries[found->second];
 }
 
 const ConfigValue* valueOf(const ConfigEntry& entry, const std::u16string& name) {

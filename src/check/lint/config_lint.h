@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "check/lint/finding.h"
@@ -32,6 +33,9 @@ struct ConfigEntry {
 struct ConfigOutline {
   std::vector<ConfigEntry> entries;  // in document order
   std::vector<Finding> findings;     // in document order
+  // Where in `entries` the first entry of each code is: the look-up of a
+  // file of many thousand entries, once per run of --all.
+  std::unordered_map<std::u16string, std::size_t> firstOfCode;
 };
 
 // The entries of the loaded `document` and what is wrong with the file:

@@ -36,6 +36,24 @@ std::optional<SourceText> decodeSource(std::string_view bytes) {
   return source;
 }
 
+// Whether `bytes` may hold a suppression: the marker's ASCII letters are
+// single bytes in every encoding read here but UTF-16, whose two byte orders
+// are sought too. Most files hold none, and need no decoding.
+bool mayHoldMarker(std::string_view bytes) {
+  std::string ascii;
+  std::string littleEndian;
+  std::string bigEndian;
+  for (const char16_t unit : kMarker) {
+    const char letter = static_cast<char>(unit);
+    ascii += letter;
+    littleEndian += {letter, '\0'};
+    bigEndian += {'\0', letter};
+  }
+  return bytes.find(ascii) != std::string_view::npos ||
+         bytes.find(littleEndian) != std::string_view::npos ||
+         bytes.find(bigEndian) != std::string_view::npos;
+}
+
 Position positionAt(const SourceText& source, std::size_t index) {
   const auto next = std::upper_bound(source.lines.begin(), source.lines.end(), index);
   const auto line = static_cast<std::size_t>(next - source.lines.begin());
@@ -140,6 +158,7 @@ struct Binder {
 
 std::vector<Suppression> findSuppressions(std::string_view bytes) {
   std::vector<Suppression> found;
+  if (!mayHoldMarker(bytes)) return found;
   const std::optional<SourceText> source = decodeSource(bytes);
   if (!source) return found;
   const std::u16string_view text = source->text;

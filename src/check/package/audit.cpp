@@ -20,12 +20,21 @@ namespace {
 // with the same key differ only in the code, barPc and market they write.
 std::u16string outcomeOf(const RunTrace& trace) {
   const Customization& done = trace.customization;
-  std::u16string key = number(trace.cmdVariant) + u"|" + number(static_cast<long>(trace.end)) +
-                       u"|" + number(static_cast<long>(trace.load.status)) + u"|" +
-                       done.variantName;
+  // Appended piece by piece: made for every run of --all.
+  std::u16string key;
+  for (const long part : {static_cast<long>(trace.cmdVariant), static_cast<long>(trace.end),
+                          static_cast<long>(trace.load.status)}) {
+    key += number(part);
+    key += u'|';
+  }
+  key += done.variantName;
   for (const PatchCall& call : done.patches) {
-    key += u"|" + call.request.setupPath + u":" + number(static_cast<long>(call.patched.outcome)) +
-           u":" + number(static_cast<long>(call.patched.applied.size()));
+    key += u'|';
+    key += call.request.setupPath;
+    key += u':';
+    key += number(static_cast<long>(call.patched.outcome));
+    key += u':';
+    key += number(static_cast<long>(call.patched.applied.size()));
   }
   return key;
 }
@@ -75,14 +84,14 @@ bool auditRun(const ConfigEntry& entry, std::int32_t kind, Runs& runs, AuditRow&
   row.position = entry.position;
   row.cmdVariant = kind;
   row.launcherName = launcherFor(entry.code, kind);
-  CheckedRun run = checkRun(startedBy(row.launcherName), runs.config, runs.disk);
+  CheckedRun run =
+      checkRun(startedBy(row.launcherName), runs.config, runs.disk, [&](const RunTrace& trace) {
+        return row.firstOfOutcome = runs.outcomes.insert(outcomeOf(trace)).second;
+      });
   row.complete = run.complete;
   if (!run.findings.empty()) row.cause = run.findings.front().message;
   for (const Finding& f : run.findings) addRunFinding(runs.findings, f, entry.code);
-  if (runs.outcomes.insert(outcomeOf(run.trace)).second) {
-    row.firstOfOutcome = true;
-    row.changes = std::move(run.changes);
-  }
+  row.changes = std::move(run.changes);
   return run.complete;
 }
 
@@ -99,6 +108,7 @@ Audit auditPackages(const ConfigView& config) {
   for (Finding& f : leftoverFindings()) audit.findings.push_back(std::move(f));
   if (config.document) {
     Runs runs{config, {}, {}, {}};
+    audit.rows.reserve(2 * config.outline.entries.size());
     for (const ConfigEntry& entry : config.outline.entries) {
       if (!entry.read) continue;
       ++audit.packages;
@@ -109,10 +119,9 @@ Audit auditPackages(const ConfigView& config) {
     for (Finding& f : runs.findings.findings) audit.findings.push_back(std::move(f));
     order(audit.findings);
   }
-  audit.suppressed =
-      applySuppressions(audit.findings, findSuppressions(config.bytes.value_or("")), true);
+  audit.suppressed = applySuppressions(audit.findings, findSuppressions(bytesOf(config)), true);
   order(audit.findings);
-  planFixes(audit.findings, config.bytes.value_or(""), config.outline);
+  planFixes(audit.findings, bytesOf(config), config.outline);
   return audit;
 }
 

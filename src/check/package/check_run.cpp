@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include <map>
-
 #include "check/package/verdict.h"
 #include "platform/files.h"
 
@@ -36,7 +34,6 @@ std::vector<FileChange> changesOf(DryRunFolder& folder) {
 // market, as written, with line breaks or letters beyond ASCII.
 std::vector<Finding> scriptValueFindings(const RunTrace& trace, const ConfigOutline& outline) {
   std::vector<Finding> findings;
-  const ConfigEntry* entry = entryFor(outline, trace.packageCode);
   for (const PatchCall& call : trace.customization.patches) {
     if (call.request.cmdFile == 0 || !call.request.substituteValues) continue;
     for (const auto& [name, value] : {std::pair(u"quil_bar_pc", call.request.barPc),
@@ -57,7 +54,8 @@ std::vector<Finding> scriptValueFindings(const RunTrace& trace, const ConfigOutl
           trace.packageCode);
       f.element = name;
       f.value = value;
-      if (entry != nullptr) {
+      // Looked up only for a finding: most runs have none.
+      if (const ConfigEntry* entry = entryFor(outline, trace.packageCode)) {
         for (const ConfigValue& v : entry->values) {
           if (v.name == name) f.position = v.position;
         }
@@ -71,15 +69,19 @@ std::vector<Finding> scriptValueFindings(const RunTrace& trace, const ConfigOutl
 }  // namespace
 
 StartedBy startedBy(const std::u16string& launcher) {
-  const std::map<std::uint32_t, platform::ProcessEntry> processes = {
-      {kToolId, {kLauncherId, u"pkgcustomize.exe"}},
-      {kLauncherId, {kShellId, fileNameOf(launcher)}},
-      {kShellId, {kShellParentId, u"explorer.exe"}},
-  };
-  return {kToolId, [processes](std::uint32_t id) -> std::optional<platform::ProcessEntry> {
-            const auto found = processes.find(id);
-            if (found == processes.end()) return std::nullopt;
-            return found->second;
+  // Made for each run of --all: the launcher's name is all it holds.
+  return {kToolId,
+          [name = fileNameOf(launcher)](std::uint32_t id) -> std::optional<platform::ProcessEntry> {
+            switch (id) {
+              case kToolId:
+                return platform::ProcessEntry{kLauncherId, u"pkgcustomize.exe"};
+              case kLauncherId:
+                return platform::ProcessEntry{kShellId, name};
+              case kShellId:
+                return platform::ProcessEntry{kShellParentId, u"explorer.exe"};
+              default:
+                return std::nullopt;
+            }
           }};
 }
 
@@ -94,7 +96,8 @@ std::vector<Finding> leftoverFindings() {
   return findings;
 }
 
-CheckedRun checkRun(const StartedBy& start, const ConfigView& config, DiskFiles& disk) {
+CheckedRun checkRun(const StartedBy& start, const ConfigView& config, DiskFiles& disk,
+                    const KeepChanges& keepChanges) {
   CheckedRun run;
   DryRunFolder folder{&disk, {}};
   const SettingsLookup settings = settingsOf(config);
@@ -105,7 +108,7 @@ CheckedRun checkRun(const StartedBy& start, const ConfigView& config, DiskFiles&
   std::vector<Finding> script = scriptValueFindings(run.trace, config.outline);
   run.complete = run.findings.empty() && countErrors(script) == 0;
   for (Finding& f : script) run.findings.push_back(std::move(f));
-  run.changes = changesOf(folder);
+  if (!keepChanges || keepChanges(run.trace)) run.changes = changesOf(folder);
   return run;
 }
 

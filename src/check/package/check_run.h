@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,9 +42,15 @@ struct CheckedRun {
 // one finding each: they would ship with the package.
 std::vector<Finding> leftoverFindings();
 
+// Whether the changes of a run are wanted, told from its trace; none given:
+// they are. --all keeps those of the first run of each outcome only, and a
+// change holds two copies of a file.
+using KeepChanges = std::function<bool(const RunTrace&)>;
+
 // Runs the customisation in the current directory with the processes given,
 // settings from `config` and files read through `disk`, writing nothing. The
 // run keeps no reference to `disk` or `config`.
-CheckedRun checkRun(const StartedBy& start, const ConfigView& config, DiskFiles& disk);
+CheckedRun checkRun(const StartedBy& start, const ConfigView& config, DiskFiles& disk,
+                    const KeepChanges& keepChanges = {});
 
 }  // namespace check

@@ -51,6 +51,10 @@ std::vector<Finding> fileFindings(const ConfigView& config) {
   return findings;
 }
 
+std::string_view bytesOf(const ConfigView& config) {
+  return config.bytes ? std::string_view(*config.bytes) : std::string_view();
+}
+
 SettingsLookup settingsOf(const ConfigView& config) {
   return [&config](PackageSettings& record, const std::u16string& code) {
     SettingsLoad load = config.load;

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "check/lint/config_lint.h"
@@ -32,6 +33,9 @@ ConfigView configViewOf(std::string bytes);
 // What the view shows about the file: the outline's findings, or why the
 // document did not load.
 std::vector<Finding> fileFindings(const ConfigView& config);
+
+// The view's bytes, without a copy; empty when there is no file.
+std::string_view bytesOf(const ConfigView& config);
 
 // A run's settings, read from the view's document.
 SettingsLookup settingsOf(const ConfigView& config);

@@ -20,9 +20,8 @@ PackageCheck checkPackage(const ConfigView& config, const std::optional<std::u16
     if ((!code.empty() && f.code == code) || aboutWholeFile(f)) check.findings.push_back(f);
   }
   for (Finding& f : leftoverFindings()) check.findings.push_back(std::move(f));
-  check.suppressed =
-      applySuppressions(check.findings, findSuppressions(config.bytes.value_or("")), false);
-  planFixes(check.findings, config.bytes.value_or(""), config.outline);
+  check.suppressed = applySuppressions(check.findings, findSuppressions(bytesOf(config)), false);
+  planFixes(check.findings, bytesOf(config), config.outline);
   return check;
 }
 

@@ -106,8 +106,11 @@ std::optional<Finding> patchFinding(const Customization& done, const PatchCall& 
   const std::u16string& path = call.request.setupPath;
   // The text of the live file that this run copied comes from the variant.
   const bool copiedNow = path == done.liveName;
-  const std::u16string origin = copiedNow ? done.variantName : path;
-  const std::u16string ofCopy = copiedNow ? u", so its copy " + path + u" is" : u", so it is";
+  const std::u16string& origin = copiedNow ? done.variantName : path;
+  // Words made only for a finding: most calls do their work.
+  const auto ofCopy = [&] {
+    return copiedNow ? u", so its copy " + path + u" is" : std::u16string(u", so it is");
+  };
   switch (call.patched.outcome) {
     case PatchOutcome::Rewritten:
     case PatchOutcome::Skipped:
@@ -119,7 +122,7 @@ std::optional<Finding> patchFinding(const Customization& done, const PatchCall& 
     case PatchOutcome::CutShort:
       return makeFinding(
           RuleId::CutShort, origin,
-          origin + u" holds a NUL or 0x1A byte before its end" + ofCopy + u" left unpatched");
+          origin + u" holds a NUL or 0x1A byte before its end" + ofCopy() + u" left unpatched");
     case PatchOutcome::NotWritten:
       return makeFinding(RuleId::ReadOnlyFile, path,
                          path + u" is read-only, so it is left unpatched");
@@ -130,7 +133,7 @@ std::optional<Finding> patchFinding(const Customization& done, const PatchCall& 
   const std::u16string text = platform::toWide(call.patched.applied.back().substitution.searched);
   return makeFinding(
       RuleId::MissingText, origin,
-      origin + u" lacks " + quoted(text) + ofCopy + u" left unpatched" +
+      origin + u" lacks " + quoted(text) + ofCopy() + u" left unpatched" +
           (call.request.continueWhenTextMissing ? u"" : u" and the run stops there"));
 }
 
