@@ -76,6 +76,18 @@ std::optional<TextEncoding> declaredTextEncoding(std::string_view bytes) {
   }
 }
 
+// The byte that stands for `unit` in a single-byte `encoding`; -1 when none
+// does.
+int singleByte(TextEncoding encoding, char16_t unit) {
+  if (unit < 0x80) return unit;
+  if (encoding == TextEncoding::Latin1) return unit <= 0xFF ? unit : -1;
+  if (encoding != TextEncoding::Windows1252) return -1;
+  for (int byte = 0x80; byte <= 0xFF; ++byte) {
+    if (windows1252Unit(static_cast<unsigned char>(byte)) == unit) return byte;
+  }
+  return -1;
+}
+
 }  // namespace
 
 std::optional<XmlText> decodeXmlText(std::string_view bytes) {
@@ -124,8 +136,9 @@ std::optional<std::string> encodeXmlText(TextEncoding encoding, std::u16string_v
       return bytes;
     default:
       for (const char16_t unit : text) {
-        if (unit >= 0x80) return std::nullopt;
-        bytes += static_cast<char>(unit);
+        const int byte = singleByte(encoding, unit);
+        if (byte < 0) return std::nullopt;
+        bytes += static_cast<char>(byte);
       }
       return bytes;
   }

@@ -28,8 +28,9 @@ struct XmlText {
 // read.
 std::optional<XmlText> decodeXmlText(std::string_view bytes);
 
-// `text` in `encoding`; nullopt when the encoding cannot hold it (a
-// single-byte encoding holds ASCII only here).
+// `text` in `encoding`, without a byte-order mark; nullopt when the encoding
+// cannot hold it (of the single-byte encodings other than windows-1252 and
+// ISO-8859-1, ASCII only).
 std::optional<std::string> encodeXmlText(TextEncoding encoding, std::u16string_view text);
 
 }  // namespace platform

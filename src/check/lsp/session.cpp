@@ -6,11 +6,11 @@
 
 #include "check/lint/config_fix.h"
 #include "check/lint/config_lint.h"
+#include "check/lint/fix_run.h"
 #include "check/report/report.h"
 #include "check/report/unified_diff.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
-#include "platform/xml_encoding.h"
 #include "platform/xml_text.h"
 
 namespace check::lsp {
@@ -133,36 +133,18 @@ std::string fileBytes(const Document& doc) {
   if (!source || source->encoding == TextEncoding::Utf8) {
     return (disk && startsWith(*disk, "\xEF\xBB\xBF") ? "\xEF\xBB\xBF" : "") + doc.text;
   }
-  const std::u16string wide = platform::fromUtf8(doc.text);
-  std::string bytes;
-  const bool windows1252 = source->encoding == TextEncoding::Windows1252;
-  const bool latin = windows1252 || source->encoding == TextEncoding::Latin1;
-  if (latin || source->encoding == TextEncoding::OtherSingleByte) {
-    for (const char16_t unit : wide) {
-      int byte = unit < 0x80 ? unit : '?';
-      for (int b = 0x80; b <= 0xFF && unit >= 0x80 && latin; ++b) {
-        const char16_t mapped = windows1252
-                                    ? platform::windows1252Unit(static_cast<unsigned char>(b))
-                                    : static_cast<char16_t>(b);
-        if (mapped == unit) {
-          byte = b;
-          break;
-        }
-      }
-      bytes += static_cast<char>(byte);
+  std::u16string wide = platform::fromUtf8(doc.text);
+  std::optional<std::string> bytes = platform::encodeXmlText(source->encoding, wide);
+  if (!bytes) {
+    // A character the file's encoding lacks is saved as "?" by most editors.
+    for (char16_t& unit : wide) {
+      if (!platform::encodeXmlText(source->encoding, std::u16string_view(&unit, 1))) unit = u'?';
     }
-    return bytes;
+    bytes = platform::encodeXmlText(source->encoding, wide);
   }
-  const bool little = source->encoding == TextEncoding::Utf16Le;
-  if (startsWith(*disk, "\xFF\xFE") || startsWith(*disk, "\xFE\xFF")) {
-    bytes += little ? "\xFF\xFE" : "\xFE\xFF";
-  }
-  for (const char16_t unit : wide) {
-    const char low = static_cast<char>(unit & 0xFF);
-    const char high = static_cast<char>(unit >> 8);
-    bytes += little ? std::string{low, high} : std::string{high, low};
-  }
-  return bytes;
+  const char* mark = source->encoding == TextEncoding::Utf16Le ? "\xFF\xFE" : "\xFE\xFF";
+  const bool marked = startsWith(*disk, "\xFF\xFE") || startsWith(*disk, "\xFE\xFF");
+  return (marked ? mark : "") + bytes.value_or("");
 }
 
 // The URI a finding is about: the document's own, or another file of its folder.
@@ -332,6 +314,47 @@ bool wanted(const Json& only, const std::string& kind) {
   return false;
 }
 
+// Where the entry that `f` is about begins; unknown when it is about none
+// (or about another file, which a comment in config.xml cannot silence).
+Position entryOf(const Audit& audit, const Finding& f) {
+  Position entry;
+  if (f.file != kConfigFile || f.code.empty()) return entry;
+  if (f.element == u"binary") return f.position;  // an entry itself, a duplicate one too
+  for (const AuditRow& row : audit.rows) {
+    if (row.code == f.code && row.position <= f.position) entry = row.position;
+  }
+  return entry;
+}
+
+// The action that writes a suppression of `f`'s rule just before its entry,
+// which begins at `entry`: a line of its own with the entry's indentation
+// when the entry begins its line.
+Json ignoreAction(const Session& session, const std::string& uri, const Document& doc,
+                  const Finding& f, Position entry) {
+  const std::string comment =
+      "<!-- pkgcustomize-check: ignore " + std::string(rule(f.rule).name) + " -->";
+  const std::u16string& line = doc.lines[static_cast<std::size_t>(entry.line - 1)];
+  const std::size_t indent = line.find_first_not_of(u" \t");
+  std::string text = comment;
+  if (indent + 1 == static_cast<std::size_t>(entry.column)) {
+    text = utf8(line.substr(0, indent)) + comment +
+           (doc.text.find("\r\n") != std::string::npos ? "\r\n" : "\n");
+    entry.column = 1;
+  }
+  const Json at = lspPosition(session, doc, entry);
+  const Json edit = {{"range", {{"start", at}, {"end", at}}}, {"newText", text}};
+  const Json change =
+      session.documentChanges
+          ? Json{{"documentChanges",
+                  {{{"textDocument", {{"uri", uri}, {"version", doc.checkedVersion}}},
+                    {"edits", {edit}}}}}}
+          : Json{{"changes", {{uri, {edit}}}}};
+  return {{"title", "Ignore " + std::string(rule(f.rule).name) + " for this entry"},
+          {"kind", "quickfix"},
+          {"diagnostics", {diagnosticOf(session, doc, f)}},
+          {"edit", change}};
+}
+
 Json codeActions(Session& session, const Json& params, std::vector<Json>& out) {
   const std::string asked = params["textDocument"].value("uri", "");
   const auto* found = owner(session, asked);
@@ -345,7 +368,13 @@ Json codeActions(Session& session, const Json& params, std::vector<Json>& out) {
   const long last = range.value("end", Json::object()).value("line", first);
   const Json only = params.value("context", Json::object()).value("only", Json::array());
   std::vector<const Finding*> all;
+  Json ignores = Json::array();  // offered after the fixes
   for (const Finding& f : doc->audit.findings) {
+    const Position entry = entryOf(doc->audit, f);
+    const long at = f.position.line - 1;
+    if (entry.line > 0 && asked == uri && at >= first && at <= last && wanted(only, "quickfix")) {
+      ignores.push_back(ignoreAction(session, uri, *doc, f, entry));
+    }
     if (!offered(session, f)) continue;
     all.push_back(&f);
     if (findingUri(uri, *doc, f) != asked || !wanted(only, "quickfix")) continue;
@@ -357,10 +386,18 @@ Json codeActions(Session& session, const Json& params, std::vector<Json>& out) {
                        {"edit", workspaceEdit(session, uri, *doc, {&f})}});
   }
   if (!all.empty() && asked == uri && wanted(only, "source.fixAll")) {
+    // As --fix makes them: a fix that overlaps one made before it waits.
+    const AppliedFixes applied = applyFixes(fileBytes(*doc), doc->audit.findings, kConfigFile);
+    std::vector<const Finding*> made;
+    for (const Finding& f : applied.made) made.push_back(&f);
+    for (const Finding* f : all) {
+      if (removesFile(*f->fix)) made.push_back(f);
+    }
     actions.push_back({{"title", "Fix all certain mistakes of config.xml"},
                        {"kind", "source.fixAll"},
-                       {"edit", workspaceEdit(session, uri, *doc, all)}});
+                       {"edit", workspaceEdit(session, uri, *doc, made)}});
   }
+  for (Json& action : ignores) actions.push_back(std::move(action));
   return actions;
 }
 

@@ -350,7 +350,7 @@ TEST_P(Folder, DiagnosticsAreTheAuditsFindingsAndFixesWriteWhatFixWrites) {
       check::lsp::handleMessage(session, Json::parse(request(2, "textDocument/codeAction", uri)));
   ASSERT_EQ(answer.size(), 1u);
   const Json actions = answer[0]["result"];
-  ASSERT_EQ(actions.size(), fixable.size() + 1);
+  ASSERT_GT(actions.size(), fixable.size() + 1);
   for (std::size_t i = 0; i < fixable.size(); ++i) {
     const Json& change = actions[i]["edit"]["documentChanges"][0];
     EXPECT_EQ(change["textDocument"]["version"], 1);
@@ -358,10 +358,25 @@ TEST_P(Folder, DiagnosticsAreTheAuditsFindingsAndFixesWriteWhatFixWrites) {
               check::readableText(check::applyFixes(bytes, {*fixable[i]}).bytes))
         << actions[i]["title"];
   }
-  EXPECT_EQ(actions.back()["kind"], "source.fixAll");
-  const std::string all = applied(text, actions.back()["edit"]["documentChanges"][0]["edits"]);
+  const Json& fixAll = actions[fixable.size()];
+  EXPECT_EQ(fixAll["kind"], "source.fixAll");
+  const std::string all = applied(text, fixAll["edit"]["documentChanges"][0]["edits"]);
   check_support::runCheck({u"--all", u"--fix", dir.path().u16string()});
   EXPECT_EQ(all, check::readableText(testing_support::readFile(dir / "config.xml")));
+
+  // Then each "ignore RULE for this entry": that rule's findings about the
+  // entry are suppressed, and nothing else changes.
+  for (std::size_t i = fixable.size() + 1; i < actions.size(); ++i) {
+    const std::string title = actions[i]["title"];
+    const std::string ignored = applied(text, actions[i]["edit"]["documentChanges"][0]["edits"]);
+    const check::Audit after =
+        check::lsp::auditBuffer(dir.path().u16string(), c.encode(platform::fromUtf8(ignored)));
+    ASSERT_FALSE(after.suppressed.empty()) << title;
+    EXPECT_EQ(after.findings.size() + after.suppressed.size(), audit.findings.size()) << title;
+    for (const check::Finding& f : after.suppressed) {
+      EXPECT_EQ("Ignore " + std::string(check::rule(f.rule).name) + " for this entry", title);
+    }
+  }
 
   // The first entry's verdict, on hover.
   const std::vector<Json> hover = check::lsp::handleMessage(
