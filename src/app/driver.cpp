@@ -22,9 +22,7 @@ void run(const RunEnvironment& environment, RunTrace& trace) {
   const std::u16string market = getMarket(trace.settings);
   trace.customization = customizePackage(environment.files, trace.packageCode, trace.cmdVariant,
                                          trace.settings.useEVariant, market, barPc);
-  trace.end = !trace.customization.copied   ? RunEnd::NotCopied
-              : trace.customization.stopped ? RunEnd::TextMissing
-                                            : RunEnd::Finished;
+  trace.end = trace.customization.copied ? RunEnd::Finished : RunEnd::NotCopied;
 }
 
 }  // namespace

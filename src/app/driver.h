@@ -23,9 +23,8 @@ enum class RunEnd {
   NoPackageCode,   // the name found holds no package code
   NoSettings,      // the package's settings could not be loaded
   NotCopied,       // the chosen variant could not be copied
-  TextMissing,     // a patch found a text missing, which ends the run
   Failed,          // an error ended it (a refused conversion, memory running out)
-  Finished,        // every planned step was taken
+  Finished,        // the copy was made, and its patches as far as they go
 };
 
 // What a run did, step by step.

@@ -114,10 +114,7 @@ Customization customizePackage(const PackageFiles& files, std::u16string package
     const bool stops =
         patched.outcome == PatchOutcome::TextMissing && !request.continueWhenTextMissing;
     done.patches.push_back({request, std::move(patched)});
-    if (stops) {
-      done.stopped = true;
-      break;
-    }
+    if (stops) break;
   }
   return done;
 }

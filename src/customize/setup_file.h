@@ -39,8 +39,7 @@ struct Customization {
   std::u16string variantName = {};      // the prepared variant chosen
   std::u16string liveName = {};         // the live file it is copied over
   bool copied = false;                  // false: nothing else was done
-  std::vector<PatchCall> patches = {};  // the calls made, in order
-  bool stopped = false;                 // a missing text ended the run before its planned end
+  std::vector<PatchCall> patches = {};  // the calls made, in order: a missing text may end them
 };
 
 // Copies the chosen variant over its live file through `files` and, when that

@@ -24,12 +24,17 @@ std::u16string wide(const fs::path& path) {
   return path.u16string();
 }
 
-// Writes `bytes` in two pieces through a replacement of `path` and commits it.
-bool replaceWith(const std::u16string& path, std::string_view bytes) {
+using platform::FileProblem;
+
+// Writes `bytes` in two pieces through a replacement of `path` and commits
+// it; why that failed, None when it did not.
+FileProblem replaceWith(const std::u16string& path, std::string_view bytes) {
   platform::FileReplacement replacement(path);
   replacement.write(bytes.substr(0, bytes.size() / 2));
   replacement.write(bytes.substr(bytes.size() / 2));
-  return replacement.commit();
+  const bool committed = replacement.commit();
+  EXPECT_EQ(committed, replacement.failure().problem == FileProblem::None);
+  return replacement.failure().problem;
 }
 
 TEST(FileReplacement, ReplacesWholeAndKeepsPermissions) {
@@ -39,7 +44,7 @@ TEST(FileReplacement, ReplacesWholeAndKeepsPermissions) {
                   fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   const auto permissions = fs::status(dir / "live.txt").permissions();
 
-  ASSERT_TRUE(replaceWith(wide(dir / "live.txt"), kBinary));
+  ASSERT_EQ(replaceWith(wide(dir / "live.txt"), kBinary), FileProblem::None);
   EXPECT_EQ(readFolder(dir.path()), (Contents{{"live.txt", kBinary}}));
   EXPECT_EQ(fs::status(dir / "live.txt").permissions(), permissions);
 }
@@ -51,9 +56,13 @@ TEST(FileReplacement, RefusesWhatItMustNotWriteAndLeavesNothing) {
   writeFile(dir / "uncommitted.txt", "kept");
   fs::create_directory(dir / "folder");
 
-  EXPECT_FALSE(replaceWith(wide(dir / "readonly.txt"), "new"));
-  EXPECT_FALSE(replaceWith(wide(dir / "missing.txt"), "new"));
-  EXPECT_FALSE(replaceWith(wide(dir / "folder"), "new"));
+  EXPECT_EQ(replaceWith(wide(dir / "readonly.txt"), "new"), FileProblem::AccessDenied);
+  EXPECT_EQ(replaceWith(wide(dir / "missing.txt"), "new"), FileProblem::Missing);
+  EXPECT_EQ(replaceWith(wide(dir / "folder"), "new"), FileProblem::AccessDenied);
+  const platform::InputFile notOpen(wide(dir / "missing.txt"));
+  platform::FileReplacement copy(wide(dir / "copy.txt"), notOpen);
+  EXPECT_FALSE(copy.create());
+  EXPECT_EQ(copy.failure().problem, FileProblem::Missing);
   {
     platform::FileReplacement dropped(wide(dir / "uncommitted.txt"));
     EXPECT_TRUE(dropped.write("new"));
@@ -92,6 +101,8 @@ TEST(FileReplacement, MakesItsTemporaryFileAtTheFirstWrite) {
     const std::string name = entry.path().filename().string();
     EXPECT_TRUE(name == "live.txt" || name.starts_with("live.txt.pkgcustomize-")) << name;
   }
+  ASSERT_TRUE(replacement.seal());
+  EXPECT_FALSE(replacement.write(" after the seal"));
   ASSERT_TRUE(replacement.commit());
   EXPECT_FALSE(replacement.write("after the commit"));
   EXPECT_EQ(readFolder(dir.path()), (Contents{{"live.txt", "new"}}));

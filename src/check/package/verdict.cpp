@@ -191,7 +191,6 @@ std::vector<Finding> runFindings(const RunTrace& trace, DryRunFolder& folder,
     case RunEnd::Failed:
       return {makeFinding(RuleId::RunError, {},
                           u"the run ends with an error: " + platform::toWide(trace.error))};
-    case RunEnd::TextMissing:
     case RunEnd::Finished:
       break;
   }
