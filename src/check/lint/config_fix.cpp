@@ -273,49 +273,44 @@ void planEntryName(Planner& planner, Finding& finding, std::size_t at) {
 }
 
 bool byPlace(const Finding* a, const Finding* b) {
-  return std::pair(a->position.line, a->position.column) <
-         std::pair(b->position.line, b->position.column);
+  return a->position < b->position;
 }
 
-}  // namespace
-
-void planFixes(std::vector<Finding>& findings, std::string_view bytes,
-               const ConfigOutline& outline) {
+// The leftovers of interrupted runs go, as a complete run removes them.
+void planRemovals(std::vector<Finding>& findings) {
   for (Finding& f : findings) {
     if (f.rule == RuleId::LeftoverFile && !f.file.empty()) {
       f.fix =
           Fix{u"remove the file " + quoted(f.file) + u", as a complete run does", FileRemoval{}};
     }
   }
-  std::vector<Finding*> ordered;
-  for (Finding& f : findings) {
-    if (f.file == kConfigFile && !f.fix) ordered.push_back(&f);
-  }
-  if (ordered.empty()) return;  // nothing to place in the text
-  const std::optional<SourceText> source = decodeSource(bytes);
-  if (!source) return;
-  Planner planner{*source, outline, {}};
-  for (const ConfigEntry& entry : outline.entries) planner.codes.insert(entry.code);
-  std::stable_sort(ordered.begin(), ordered.end(), byPlace);
-  // The findings about one value or code, gathered by place.
-  std::map<std::pair<long, long>, ValueFindings> values;
-  std::map<std::pair<long, long>, ValueFindings> codes;
+}
+
+// The findings about one value or code, gathered by place.
+struct Gathered {
+  std::map<Position, ValueFindings> values;
+  std::map<Position, ValueFindings> codes;
+};
+
+// Plans the names' fixes of `ordered` at once, and gathers the findings
+// about values and codes, whose fixes are planned together.
+Gathered gatherFindings(Planner& planner, const std::vector<Finding*>& ordered) {
+  Gathered gathered;
   std::set<std::pair<const ConfigEntry*, std::u16string>> added;
   for (Finding* f : ordered) {
-    const auto place = std::pair(f->position.line, f->position.column);
     const std::optional<std::size_t> at = planner.indexOf(f->position);
     if (!at) continue;
     switch (f->rule) {
       case RuleId::WrappedValue:
       case RuleId::BlankInValue:
       case RuleId::LooksLikeO:
-        values[place].blanks = f;
+        gathered.values[f->position].blanks = f;
         break;
       case RuleId::InvisibleCharacter:
-        (f->element.empty() ? codes : values)[place].invisible = f;
+        (f->element.empty() ? gathered.codes : gathered.values)[f->position].invisible = f;
         break;
       case RuleId::BlankInCode:
-        codes[place].blanks = f;
+        gathered.codes[f->position].blanks = f;
         break;
       case RuleId::UnknownElement:
         planValueName(planner, *f, *at, added);
@@ -327,12 +322,31 @@ void planFixes(std::vector<Finding>& findings, std::string_view bytes,
         break;
     }
   }
-  for (const auto& [place, found] : codes) {
-    planCode(planner, found.blanks, found.invisible, *planner.indexOf({place.first, place.second}));
+  return gathered;
+}
+
+}  // namespace
+
+void planFixes(std::vector<Finding>& findings, std::string_view bytes,
+               const ConfigOutline& outline) {
+  planRemovals(findings);
+  std::vector<Finding*> ordered;
+  for (Finding& f : findings) {
+    if (f.file == kConfigFile && !f.fix) ordered.push_back(&f);
   }
-  for (const auto& [place, found] : values) {
+  if (ordered.empty()) return;  // nothing to place in the text
+  const std::optional<SourceText> source = decodeSource(bytes);
+  if (!source) return;
+  Planner planner{*source, outline, {}};
+  for (const ConfigEntry& entry : outline.entries) planner.codes.insert(entry.code);
+  std::stable_sort(ordered.begin(), ordered.end(), byPlace);
+  const Gathered gathered = gatherFindings(planner, ordered);
+  for (const auto& [place, found] : gathered.codes) {
+    planCode(planner, found.blanks, found.invisible, *planner.indexOf(place));
+  }
+  for (const auto& [place, found] : gathered.values) {
     const Finding* any = found.blanks != nullptr ? found.blanks : found.invisible;
-    planValue(planner, found, any->element, *planner.indexOf({place.first, place.second}));
+    planValue(planner, found, any->element, *planner.indexOf(place));
   }
 }
 

@@ -49,6 +49,21 @@ void readInput(Inbox& inbox) {
   }
 }
 
+// Takes what the reading thread has into `chunks`, waiting for it, while a
+// change waits for its check no longer than a quiet spell; true once the
+// input has ended.
+bool take(Inbox& inbox, bool pending, std::deque<std::string>& chunks) {
+  std::unique_lock lock(inbox.mutex);
+  const auto ready = [&inbox] { return !inbox.chunks.empty() || inbox.closed; };
+  if (pending) {
+    inbox.arrived.wait_for(lock, kQuiet, ready);
+  } else {
+    inbox.arrived.wait(lock, ready);
+  }
+  chunks.swap(inbox.chunks);
+  return inbox.closed;
+}
+
 bool send(const std::vector<Json>& messages) {
   std::string bytes;
   for (const Json& m : messages) bytes += frame(m);
@@ -85,18 +100,7 @@ int runLanguageServer() {
   Clock::time_point pendingSince{};
   for (;;) {
     std::deque<std::string> chunks;
-    bool closed = false;
-    {
-      std::unique_lock lock(inbox.mutex);
-      const auto ready = [] { return !inbox.chunks.empty() || inbox.closed; };
-      if (pending) {
-        inbox.arrived.wait_for(lock, kQuiet, ready);
-      } else {
-        inbox.arrived.wait(lock, ready);
-      }
-      chunks.swap(inbox.chunks);
-      closed = inbox.closed;
-    }
+    const bool closed = take(inbox, pending, chunks);
     for (const std::string& chunk : chunks) {
       for (const Frame& f : readFrames(reader, chunk)) {
         const std::vector<Json> out =

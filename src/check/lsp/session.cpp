@@ -487,6 +487,43 @@ void notified(Session& session, const std::string& method, const Json& params,
   }
 }
 
+// The answer to the request `method` with `id`, after what goes out first.
+std::vector<Json> answered(Session& session, const Json& id, const std::string& method,
+                           const Json& params) {
+  std::vector<Json> out;
+  if (session.shutdown) return {errorResponse(id, kInvalidRequest, "the server is shut down")};
+  if (method == "initialize") {
+    if (session.initialized) return {errorResponse(id, kInvalidRequest, "already initialized")};
+    session.initialized = true;
+    out.push_back(response(id, initializeResult(session, params.is_object() ? params : Json())));
+    return out;
+  }
+  if (!session.initialized) {
+    return {errorResponse(id, kServerNotInitialized, "initialize comes first")};
+  }
+  if (method == "shutdown") {
+    session.shutdown = true;
+    return {response(id, nullptr)};
+  }
+  const bool documentRequest =
+      method == "textDocument/codeAction" || method == "textDocument/hover";
+  if (documentRequest && (!params.is_object() || !params.contains("textDocument") ||
+                          !params["textDocument"].is_object())) {
+    return {errorResponse(id, kInvalidParams, "no textDocument")};
+  }
+  if (method == "textDocument/codeAction") {
+    Json result = codeActions(session, params, out);
+    out.push_back(response(id, std::move(result)));
+    return out;
+  }
+  if (method == "textDocument/hover") {
+    Json result = hover(session, params, out);
+    out.push_back(response(id, std::move(result)));
+    return out;
+  }
+  return {errorResponse(id, kMethodNotFound, "unknown method " + method)};
+}
+
 }  // namespace
 
 Json parseError(const std::string& why) {
@@ -522,37 +559,7 @@ std::vector<Json> handleMessage(Session& session, const Json& message) {
     if (params.is_object()) notified(session, method, params, out);
     return out;
   }
-  if (session.shutdown) return {errorResponse(id, kInvalidRequest, "the server is shut down")};
-  if (method == "initialize") {
-    if (session.initialized) return {errorResponse(id, kInvalidRequest, "already initialized")};
-    session.initialized = true;
-    out.push_back(response(id, initializeResult(session, params.is_object() ? params : Json())));
-    return out;
-  }
-  if (!session.initialized) {
-    return {errorResponse(id, kServerNotInitialized, "initialize comes first")};
-  }
-  if (method == "shutdown") {
-    session.shutdown = true;
-    return {response(id, nullptr)};
-  }
-  const bool documentRequest =
-      method == "textDocument/codeAction" || method == "textDocument/hover";
-  if (documentRequest && (!params.is_object() || !params.contains("textDocument") ||
-                          !params["textDocument"].is_object())) {
-    return {errorResponse(id, kInvalidParams, "no textDocument")};
-  }
-  if (method == "textDocument/codeAction") {
-    Json result = codeActions(session, params, out);
-    out.push_back(response(id, std::move(result)));
-    return out;
-  }
-  if (method == "textDocument/hover") {
-    Json result = hover(session, params, out);
-    out.push_back(response(id, std::move(result)));
-    return out;
-  }
-  return {errorResponse(id, kMethodNotFound, "unknown method " + method)};
+  return answered(session, id, method, params);
 }
 
 bool hasPending(const Session& session) {

@@ -33,6 +33,40 @@ struct Edit {
   std::size_t newLine;  // index into the new lines (Keep, Add)
 };
 
+// Appends the edits that make the `m` lines of `b` from `head` of the `n`
+// of `a` from `head`: the shortest, by longest common subsequence, unless the
+// table would be too large.
+void middleScript(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b,
+                  std::size_t head, std::size_t n, std::size_t m, std::vector<Edit>& edits) {
+  if (n * m > kMaxTable) {
+    for (std::size_t i = 0; i < n; ++i) edits.push_back({Op::Remove, head + i, 0});
+    for (std::size_t j = 0; j < m; ++j) edits.push_back({Op::Add, 0, head + j});
+    return;
+  }
+  // lcs[i][j]: common lines of a[head+i..] and b[head+j..].
+  std::vector<std::uint32_t> lcs((n + 1) * (m + 1), 0);
+  const auto at = [&](std::size_t i, std::size_t j) -> std::uint32_t& {
+    return lcs[i * (m + 1) + j];
+  };
+  for (std::size_t i = n; i-- > 0;) {
+    for (std::size_t j = m; j-- > 0;) {
+      at(i, j) =
+          a[head + i] == b[head + j] ? at(i + 1, j + 1) + 1 : std::max(at(i + 1, j), at(i, j + 1));
+    }
+  }
+  std::size_t i = 0;
+  std::size_t j = 0;
+  while (i < n || j < m) {
+    if (i < n && j < m && a[head + i] == b[head + j]) {
+      edits.push_back({Op::Keep, head + i++, head + j++});
+    } else if (i < n && (j == m || at(i + 1, j) >= at(i, j + 1))) {
+      edits.push_back({Op::Remove, head + i++, 0});
+    } else {
+      edits.push_back({Op::Add, 0, head + j++});
+    }
+  }
+}
+
 // The shortest edit script by longest common subsequence, after trimming the
 // common head and tail.
 std::vector<Edit> editScript(const std::vector<std::string_view>& a,
@@ -49,33 +83,7 @@ std::vector<Edit> editScript(const std::vector<std::string_view>& a,
 
   std::vector<Edit> edits;
   for (std::size_t i = 0; i < head; ++i) edits.push_back({Op::Keep, i, i});
-  if (n * m <= kMaxTable) {
-    // lcs[i][j]: common lines of a[head+i..] and b[head+j..].
-    std::vector<std::uint32_t> lcs((n + 1) * (m + 1), 0);
-    const auto at = [&](std::size_t i, std::size_t j) -> std::uint32_t& {
-      return lcs[i * (m + 1) + j];
-    };
-    for (std::size_t i = n; i-- > 0;) {
-      for (std::size_t j = m; j-- > 0;) {
-        at(i, j) = a[head + i] == b[head + j] ? at(i + 1, j + 1) + 1
-                                              : std::max(at(i + 1, j), at(i, j + 1));
-      }
-    }
-    std::size_t i = 0;
-    std::size_t j = 0;
-    while (i < n || j < m) {
-      if (i < n && j < m && a[head + i] == b[head + j]) {
-        edits.push_back({Op::Keep, head + i++, head + j++});
-      } else if (i < n && (j == m || at(i + 1, j) >= at(i, j + 1))) {
-        edits.push_back({Op::Remove, head + i++, 0});
-      } else {
-        edits.push_back({Op::Add, 0, head + j++});
-      }
-    }
-  } else {
-    for (std::size_t i = 0; i < n; ++i) edits.push_back({Op::Remove, head + i, 0});
-    for (std::size_t j = 0; j < m; ++j) edits.push_back({Op::Add, 0, head + j});
-  }
+  middleScript(a, b, head, n, m, edits);
   for (std::size_t k = 0; k < tail; ++k) {
     edits.push_back({Op::Keep, a.size() - tail + k, b.size() - tail + k});
   }
@@ -119,6 +127,19 @@ bool lineEndsMatter(const std::vector<Edit>& edits, const std::vector<std::strin
   });
 }
 
+// Appends `line` to a hunk, marked by `op`: its own bytes, or as shown().
+void hunkLine(std::string& out, Op op, std::string_view line, DiffLines lines, bool lineEnds) {
+  out += static_cast<char>(op);
+  if (lines == DiffLines::OwnBytes) {
+    out += line;
+    if (!line.ends_with('\n')) out += "\n\\ No newline at end of file\n";
+    return;
+  }
+  out += shown(line, lineEnds);
+  out += '\n';
+  if (!line.ends_with('\n')) out += "\\ No newline at end of file\n";
+}
+
 }  // namespace
 
 std::string unifiedDiff(std::string_view before, std::string_view after, const std::string& name,
@@ -158,17 +179,9 @@ std::string unifiedDiff(std::string_view before, std::string_view after, const s
     out += "@@ -" + range(oldBefore[start], oldBefore[end] - oldBefore[start]) + " +" +
            range(newBefore[start], newBefore[end] - newBefore[start]) + " @@\n";
     for (std::size_t e = start; e < end; ++e) {
-      const std::string_view line =
-          edits[e].op == Op::Add ? b[edits[e].newLine] : a[edits[e].oldLine];
-      out += static_cast<char>(edits[e].op);
-      if (lines == DiffLines::OwnBytes) {
-        out += line;
-        if (!line.ends_with('\n')) out += "\n\\ No newline at end of file\n";
-        continue;
-      }
-      out += shown(line, lineEnds);
-      out += '\n';
-      if (!line.ends_with('\n')) out += "\\ No newline at end of file\n";
+      const Edit& edit = edits[e];
+      hunkLine(out, edit.op, edit.op == Op::Add ? b[edit.newLine] : a[edit.oldLine], lines,
+               lineEnds);
     }
     k = end;
   }
