@@ -36,6 +36,17 @@ std::u16string fromUtf8(std::string_view text);
 // the first byte is taken, as the U+DC80..U+DCFF unit that stands for it.
 char32_t decodeUtf8At(std::string_view text, std::size_t& pos);
 
+// `unit` with an ASCII capital made small: names that compare letter case
+// aside (file names, element names, HTTP-style headers) differ in ASCII only.
+inline char16_t asciiLower(char16_t unit) {
+  return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
+}
+template <typename Text>
+Text asciiLowered(Text text) {
+  for (auto& unit : text) unit = static_cast<typename Text::value_type>(asciiLower(unit));
+  return text;
+}
+
 // The program's arguments after its name, as wide text.
 inline std::vector<std::u16string> argumentsOf(int argc, char** argv) {
   std::vector<std::u16string> arguments;

@@ -2,6 +2,8 @@
 // shared by both DOMs.
 #include "platform/xml_encoding.h"
 
+#include "platform/codepage.h"
+
 #include "platform/xml_dom.h"
 
 #include <algorithm>
@@ -148,14 +150,10 @@ bool isSpace(char16_t unit) {
   return unit == u' ' || unit == u'\t' || unit == u'\r' || unit == u'\n';
 }
 
-char16_t lower(char16_t unit) {
-  return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
-}
-
 bool sameName(std::u16string_view name, const char* known) {
   std::size_t i = 0;
   for (; known[i] != '\0'; ++i) {
-    if (i == name.size() || lower(name[i]) != static_cast<char16_t>(known[i])) return false;
+    if (i == name.size() || asciiLower(name[i]) != static_cast<char16_t>(known[i])) return false;
   }
   return i == name.size();
 }

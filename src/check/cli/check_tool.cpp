@@ -27,10 +27,7 @@ namespace fs = std::filesystem;
 // names, as hooks and editors pass a file; nullopt for the current directory.
 std::optional<std::u16string> folderOf(const std::u16string& arg) {
   const fs::path path(arg);
-  std::u16string name = path.filename().u16string();
-  for (char16_t& unit : name) {
-    if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit - u'A' + u'a');
-  }
+  const std::u16string name = platform::asciiLowered(path.filename().u16string());
   std::error_code error;
   if (name != kConfigFile || fs::is_directory(path, error)) return arg;
   const std::u16string parent = path.parent_path().u16string();

@@ -1,6 +1,6 @@
 // The pkgcustomize-check command: shows what a customisation run would do in a
-// package folder and what keeps it from customising the package as meant,
-// without writing any file.
+// package folder and what keeps it from customising the package as meant;
+// with --fix, mends config.xml and removes leftovers where that is certain.
 #pragma once
 
 #include <string>

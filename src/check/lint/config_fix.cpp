@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "check/lint/source_text.h"
 #include "check/lint/tag_scan.h"
 #include "platform/codepage.h"
 #include "platform/xml_text.h"
@@ -12,45 +13,12 @@ namespace check {
 
 namespace {
 
-// The text of config.xml with the byte offset of each code unit, and where
-// each line begins.
-struct SourceText {
-  platform::XmlText xml;
-  std::vector<std::size_t> lines;  // the index in the text where each line begins
-};
-
-// Lines end at CR LF, a lone CR or LF, as the DOMs count them.
-std::vector<std::size_t> lineStarts(const std::u16string& text) {
-  std::vector<std::size_t> lines = {0};
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
-    if (text[i] == u'\r' || text[i] == u'\n') lines.push_back(i + 1);
-  }
-  return lines;
-}
-
 bool isLineBreak(char16_t unit) {
   return unit == u'\r' || unit == u'\n';
 }
 
 bool isTrimmed(char16_t unit) {
   return isXmlSpace(unit) || isInvisibleCharacter(unit);
-}
-
-// The line and column (UTF-16 code units, as the check reports places) of
-// the code unit at `index` of `source`.
-Position positionAt(const SourceText& source, std::size_t index) {
-  const auto next = std::upper_bound(source.lines.begin(), source.lines.end(), index);
-  const auto line = static_cast<std::size_t>(next - source.lines.begin());
-  return {static_cast<long>(line), static_cast<long>(index - source.lines[line - 1] + 1)};
-}
-
-// config.xml's bytes decoded; nullopt when the encoding is not one decoded here.
-std::optional<SourceText> decodeSource(std::string_view bytes) {
-  std::optional<platform::XmlText> xml = platform::decodeXmlText(bytes);
-  if (!xml) return std::nullopt;
-  std::vector<std::size_t> lines = lineStarts(xml->text);
-  return SourceText{std::move(*xml), std::move(lines)};
 }
 
 bool samePlace(const Position& a, const Position& b) {

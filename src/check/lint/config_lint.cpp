@@ -22,12 +22,10 @@ Position positionOf(const platform::XmlPosition& position) {
   return {position.line, position.column};
 }
 
-char16_t lower(char16_t unit) {
-  return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
-}
-
 bool sameName(const std::u16string& a, const std::u16string& b) {
-  return std::ranges::equal(a, b, [](char16_t x, char16_t y) { return lower(x) == lower(y); });
+  return std::ranges::equal(a, b, [](char16_t x, char16_t y) {
+    return platform::asciiLower(x) == platform::asciiLower(y);
+  });
 }
 
 // Edits (insertions, deletions, substitutions) that turn `a` into `b`,
@@ -41,7 +39,8 @@ std::size_t editDistance(const std::u16string& a, const std::u16string& b) {
     for (std::size_t j = 1; j <= b.size(); ++j) {
       const std::size_t above = row[j];
       row[j] = std::min(
-          {row[j] + 1, row[j - 1] + 1, diagonal + (lower(a[i - 1]) == lower(b[j - 1]) ? 0 : 1)});
+          {row[j] + 1, row[j - 1] + 1,
+           diagonal + (platform::asciiLower(a[i - 1]) == platform::asciiLower(b[j - 1]) ? 0 : 1)});
       diagonal = above;
     }
   }
@@ -62,7 +61,9 @@ bool hasInvisible(const std::u16string& text) {
   return std::any_of(text.begin(), text.end(), isInvisibleCharacter);
 }
 
-bool isBlank(char16_t unit) {
+// A blank that a value or a code may hold by mistake, where a run keeps it:
+// a space or a tab (a line break is a mistake of its own).
+bool isValueBlank(char16_t unit) {
   return unit == u' ' || unit == u'\t';
 }
 
@@ -124,7 +125,7 @@ void lintCode(Lint& lint, const ConfigEntry& entry) {
              u"the code " + quoted(code) + u" holds an invisible or unusual blank character", code,
              {}, code);
   }
-  if (std::any_of(code.begin(), code.end(), isBlank)) {
+  if (std::any_of(code.begin(), code.end(), isValueBlank)) {
     lint.add(RuleId::BlankInCode, entry.codePosition,
              u"the code " + quoted(code) + u" holds blanks, which a launcher's name must carry",
              code, {}, code);
@@ -146,7 +147,7 @@ void lintValue(Lint& lint, const ConfigEntry& entry, const ConfigValue& value) {
   }
   if (text.find_first_of(u"\r\n") != std::u16string::npos) {
     add(RuleId::WrappedValue, u": it holds line breaks, which are kept as written");
-  } else if (isBlank(text.front()) || isBlank(text.back())) {
+  } else if (isValueBlank(text.front()) || isValueBlank(text.back())) {
     add(RuleId::BlankInValue, u": its blanks are kept as written");
   }
   if (hasInvisible(text))

@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "check/lint/config_lint.h"
+#include "check/lint/source_text.h"
+#include "check/lint/tag_scan.h"
 #include "platform/codepage.h"
 #include "platform/xml_text.h"
 
@@ -14,27 +16,6 @@ namespace {
 
 constexpr std::u16string_view kMarker = u"pkgcustomize-check:";
 constexpr std::u16string_view kIgnore = u"ignore";
-
-// The decoded text of config.xml and where each of its lines begins, as the
-// check counts lines (at LF, CR LF or a lone CR) and columns (code units).
-struct SourceText {
-  std::u16string text;
-  std::vector<std::size_t> lines;
-};
-
-std::optional<SourceText> decodeSource(std::string_view bytes) {
-  std::optional<platform::XmlText> xml = platform::decodeXmlText(bytes);
-  if (!xml) return std::nullopt;
-  SourceText source{std::move(xml->text), {0}};
-  for (std::size_t i = 0; i < source.text.size(); ++i) {
-    const bool crlf =
-        source.text[i] == u'\r' && i + 1 < source.text.size() && source.text[i + 1] == u'\n';
-    if ((source.text[i] == u'\r' && !crlf) || source.text[i] == u'\n') {
-      source.lines.push_back(i + 1);
-    }
-  }
-  return source;
-}
 
 // Whether `bytes` may hold a suppression: the marker's ASCII letters are
 // single bytes in every encoding read here but UTF-16, whose two byte orders
@@ -54,19 +35,9 @@ bool mayHoldMarker(std::string_view bytes) {
          bytes.find(bigEndian) != std::string_view::npos;
 }
 
-Position positionAt(const SourceText& source, std::size_t index) {
-  const auto next = std::upper_bound(source.lines.begin(), source.lines.end(), index);
-  const auto line = static_cast<std::size_t>(next - source.lines.begin());
-  return {static_cast<long>(line), static_cast<long>(index - source.lines[line - 1] + 1)};
-}
-
-bool isSpace(char16_t unit) {
-  return unit == u' ' || unit == u'\t' || unit == u'\r' || unit == u'\n';
-}
-
 std::u16string_view trimmed(std::u16string_view text) {
-  while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isSpace(text.back())) text.remove_suffix(1);
+  while (!text.empty() && isXmlSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isXmlSpace(text.back())) text.remove_suffix(1);
   return text;
 }
 
@@ -77,7 +48,7 @@ std::vector<std::u16string> ignoredRules(std::u16string_view comment) {
   if (!comment.starts_with(kMarker)) return {};
   comment = trimmed(comment.substr(kMarker.size()));
   if (!comment.starts_with(kIgnore) || comment.size() == kIgnore.size() ||
-      !isSpace(comment[kIgnore.size()])) {
+      !isXmlSpace(comment[kIgnore.size()])) {
     return {};
   }
   std::vector<std::u16string> rules;
@@ -161,7 +132,7 @@ std::vector<Suppression> findSuppressions(std::string_view bytes) {
   if (!mayHoldMarker(bytes)) return found;
   const std::optional<SourceText> source = decodeSource(bytes);
   if (!source) return found;
-  const std::u16string_view text = source->text;
+  const std::u16string_view text = source->xml.text;
   Binder binder{*source, found, 0, false, {}};
   std::size_t at = text.find(u'<');
   while (at != std::u16string_view::npos && at + 1 < text.size()) {

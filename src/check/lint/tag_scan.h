@@ -10,7 +10,8 @@
 
 namespace check {
 
-// A blank between the parts of markup: space, tab, CR, LF.
+// White space as XML means it, between the parts of markup and around a
+// suppression's words: space, tab, CR, LF.
 bool isXmlSpace(char16_t unit);
 
 // Where an element is written: its start tag's name, its content and its end

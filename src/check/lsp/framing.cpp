@@ -1,9 +1,10 @@
 #include "check/lsp/framing.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstddef>
 #include <optional>
+
+#include "platform/codepage.h"
 
 namespace check::lsp {
 
@@ -20,10 +21,7 @@ std::optional<std::size_t> contentLength(std::string_view header) {
     start = end + 2;
     const std::size_t colon = line.find(':');
     if (colon == std::string_view::npos) return std::nullopt;
-    std::string name(line.substr(0, colon));
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (name != "content-length") continue;
+    if (platform::asciiLowered(std::string(line.substr(0, colon))) != "content-length") continue;
     std::string_view value = line.substr(colon + 1);
     while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
     while (!value.empty() && value.back() == ' ') value.remove_suffix(1);

@@ -33,15 +33,9 @@ Json notification(const std::string& method, Json params) {
   return {{"jsonrpc", "2.0"}, {"method", method}, {"params", std::move(params)}};
 }
 
-std::u16string lowered(std::u16string text) {
-  for (char16_t& unit : text) {
-    if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit - u'A' + u'a');
-  }
-  return text;
-}
-
 bool isConfigFile(const std::u16string& path) {
-  return !path.empty() && lowered(fs::path(path).filename().u16string()) == kConfigFile;
+  return !path.empty() &&
+         platform::asciiLowered(fs::path(path).filename().u16string()) == kConfigFile;
 }
 
 // `text` split into lines at CR LF, LF or CR, as the protocol counts them.
