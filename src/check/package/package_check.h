@@ -20,7 +20,8 @@ struct PackageCheck {
 
 // Checks the package in the current directory, whose config.xml `config`
 // holds, as a run started by the launcher file `launcher` would customise
-// it, or when none is given, a run started where this process was. The
+// it, or when none is given, a run started where this process was; when no
+// launcher is above this process either, the file and every entry. The
 // findings that can be mended with certainty carry their fixes.
 PackageCheck checkPackage(const ConfigView& config, const std::optional<std::u16string>& launcher);
 

@@ -72,6 +72,10 @@ const FoldersCase kFoldersCases[] = {
     {"gcc without a launcher, at the folder's first line",
      {"--format=gcc", "clean", "mistakes"}, 1,
      {"clean:1:1: error: no launcher above the run", "mistakes:1:1: error: no launcher"}},
+    {"without a launcher: the file's mistakes, and how to check a package",
+     {"--format=gcc", "mistakes"}, 1,
+     {"mistakes:1:1: error: no launcher above the run", "; check a package with --launcher NAME, "
+      "or every package with --all [no-launcher]", "mistakes/config.xml:6:5: warning: "}},
     {"gcc lines name files from where the tool starts",
      {"--all", "--format=gcc", "mistakes/config.xml", "clean"}, 1,
      {"mistakes/config.xml:6:5: warning: ", "mistakes/kv-setup_o.cmd:1:1: error: "}},
