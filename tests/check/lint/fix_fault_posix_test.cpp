@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
+#include <thread>
 
 #include "check_support.h"
 #include "package_folder.h"
@@ -67,5 +70,41 @@ TEST_P(FailingReplacement, WritesNothingAndSaysSo) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, FailingReplacement, testing::ValuesIn(kFaultCases),
                          testing_support::ByWhat());
+
+// config.xml changed by another program between the check's reading and
+// the replacement: strace logs the reading, then holds the guard's open for
+// 3 s while the test writes the file. (strace starts where no config.xml is,
+// or it would take the relative name for that file.) The tool leaves the
+// other program's bytes.
+TEST(ChangedConfig, IsLeftAsTheOtherProgramWroteIt) {
+  if (!fs::exists(kStrace)) GTEST_SKIP() << "strace is not installed";
+  const TempDir package;
+  const TempDir elsewhere;
+  scenario::writeFolder(
+      package.path(),
+      {{"config.xml", check_support::oneEntryConfig({"<package_type>O </package_type>"})}});
+  const fs::path log = elsewhere / "trace";
+  auto run = std::async(std::launch::async, [&] {
+    return testing_support::runCaptured(
+        {kStrace, "-qq", "-f", "-E", "ASAN_OPTIONS=detect_leaks=0", "-o", log, "-P",
+         package / "config.xml", "-P", "config.xml", "-e", "trace=openat", "-e",
+         "inject=openat:delay_enter=3000000:when=2",
+         testing_support::builtProgram("pkgcustomize-check"), "--all", "--fix", package.path()},
+        elsewhere.path());
+  });
+  const auto read = [&log] {
+    return fs::exists(log) && readFile(log).find(") = ") != std::string::npos;
+  };
+  for (int i = 0; i < 1000 && !read(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  testing_support::writeFile(package / "config.xml", "<config/>");
+  const auto output = run.get();
+  EXPECT_EQ(output.status, 2) << output.output;
+  EXPECT_NE(output.output.find("config.xml changed after it was read: nothing written"),
+            std::string::npos)
+      << output.output;
+  EXPECT_EQ(readFile(package / "config.xml"), "<config/>");
+}
 
 }  // namespace
