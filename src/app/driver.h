@@ -31,7 +31,7 @@ enum class RunEnd {
 struct RunTrace {
   LauncherSearch launcher;
   std::u16string packageCode;
-  std::int32_t cmdVariant = 0;
+  SetupKind cmdVariant = SetupKind::Cif;
   SettingsLoad load;
   PackageSettings settings;
   Customization customization;

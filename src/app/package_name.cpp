@@ -19,13 +19,13 @@ std::u16string parsePackageCode(std::u16string name) {
   return field.starts_with(u"TR") ? field : std::u16string();
 }
 
-std::int32_t parseCmdVariant(std::u16string name) {
+SetupKind parseCmdVariant(std::u16string name) {
   const auto dot = name.rfind(kExtensionMark);
   const auto separator = name.rfind(kSeparator);
   // Unsigned arithmetic wraps: with no "_" the segment starts at 0, and a "."
   // missing or before the last "_" gives a length that runs to the end.
   const std::u16string segment = name.substr(separator + 1, dot - separator - 1);
   return segment.find(u'l') != std::u16string::npos || segment.find(u'L') != std::u16string::npos
-             ? 1
-             : 0;
+             ? SetupKind::Cmd
+             : SetupKind::Cif;
 }

@@ -1,11 +1,12 @@
 // The per-package settings and their lookup in the package folder's config.xml.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
+#include "customize/setup_kind.h"
+
 struct PackageSettings {
-  std::int32_t useEVariant = 0;  // 1: put the "_e" setup-file variants in place
+  Variant useEVariant = Variant::O;  // the setup-file variants to put in place
   std::u16string barPc = u"B8DF";
   std::u16string market = u"en-us";
 };

@@ -63,7 +63,7 @@ SettingsStatus readEntrySettings(const EntryReader& read, PackageSettings& setti
                                     SettingsStatus::PackageTypeEmpty, packageType);
   if (status != SettingsStatus::Loaded) return status;
   const bool original = packageType == u"O";
-  settings.useEVariant = original ? 0 : 1;
+  settings.useEVariant = original ? Variant::O : Variant::E;
 
   if (original) {
     status = readValue(read, u"quil_bar_pc", SettingsStatus::BarPcMissing,

@@ -34,7 +34,7 @@ bool allMade(const SetupPatch& patch) {
 
 std::vector<Substitution> setupSubstitutions(const PatchRequest& request) {
   std::vector<Substitution> substitutions;
-  if (request.cmdFile == 0) {
+  if (request.cmdFile == SetupKind::Cif) {
     substitutions.push_back(
         {"INSTALL.INF", platform::toNarrow(platform::toWide("INSTALL_") + request.packageCode +
                                            platform::toWide(".INF"))});
@@ -99,7 +99,8 @@ PatchedSetup finishSetupPatch(SetupPatch& patch, std::string& out) {
 }
 
 bool skipsFile(const PatchRequest& request) {
-  return request.setupPath.empty() || (request.cmdFile == 0 && request.packageCode.empty());
+  return request.setupPath.empty() ||
+         (request.cmdFile == SetupKind::Cif && request.packageCode.empty());
 }
 
 PatchedSetup patchWith(const PatchRequest& request,

@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "customize/package_files.h"
+#include "customize/setup_kind.h"
 #include "customize/setup_text.h"
 
 // One patchInf call of a customisation run: the file, and what goes into it.
 struct PatchRequest {
   std::u16string setupPath = {};
-  std::int32_t cmdFile = 0;  // 0: the .cif treatment, with the INF name; else the .cmd one
+  SetupKind cmdFile = SetupKind::Cif;  // the .cif treatment, with the INF name, or the .cmd one
   std::u16string packageCode = {};
   std::u16string market = {};
   bool substituteValues = false;  // barPc and market asked for

@@ -4,34 +4,35 @@
 
 namespace {
 
-std::u16string variantFileName(std::int32_t cmdVariant, std::int32_t useEVariant) {
-  if (cmdVariant == 0) return useEVariant == 0 ? u"kvsetup_o.cif" : u"kvsetup_e.cif";
-  return useEVariant == 0 ? u"kv-setup_o.cmd" : u"kv-setup_e.cmd";
+std::u16string variantFileName(SetupKind cmdVariant, Variant useEVariant) {
+  if (cmdVariant == SetupKind::Cif)
+    return useEVariant == Variant::O ? u"kvsetup_o.cif" : u"kvsetup_e.cif";
+  return useEVariant == Variant::O ? u"kv-setup_o.cmd" : u"kv-setup_e.cmd";
 }
 
 // The patch calls that follow a successful copy, in order.
-std::vector<PatchRequest> planPatches(const std::u16string& packageCode, std::int32_t cmdVariant,
-                                      std::int32_t useEVariant, const std::u16string& market,
+std::vector<PatchRequest> planPatches(const std::u16string& packageCode, SetupKind cmdVariant,
+                                      Variant useEVariant, const std::u16string& market,
                                       const std::u16string& barPc) {
-  const bool withValues = useEVariant == 0 && !barPc.empty();
+  const bool withValues = useEVariant == Variant::O && !barPc.empty();
   // The .cif file always gets the INF name; the values go into the live file
   // of the kind that was copied, and only for the "_o" variant.
-  if (cmdVariant == 0 && withValues) {
+  if (cmdVariant == SetupKind::Cif && withValues) {
     return {{.setupPath = kCifName,
-             .cmdFile = 0,
+             .cmdFile = SetupKind::Cif,
              .packageCode = packageCode,
              .market = market,
              .substituteValues = true,
              .barPc = barPc}};
   }
   std::vector<PatchRequest> patches{
-      {.setupPath = kCifName, .cmdFile = 0, .packageCode = packageCode}};
-  if (cmdVariant != 0 && withValues) {
+      {.setupPath = kCifName, .cmdFile = SetupKind::Cif, .packageCode = packageCode}};
+  if (cmdVariant == SetupKind::Cmd && withValues) {
     // The .cif file was not copied by this run and may already carry its INF
     // name from an earlier one; the script still needs its values then.
     patches.front().continueWhenTextMissing = true;
     patches.push_back({.setupPath = kCmdName,
-                       .cmdFile = 1,
+                       .cmdFile = SetupKind::Cmd,
                        .market = market,
                        .substituteValues = true,
                        .barPc = barPc});
@@ -69,11 +70,11 @@ struct FlushAtEnd {
 
 }  // namespace
 
-SelectedSetup selectSetupFile(const PackageFiles& files, std::int32_t cmdVariant,
-                              std::int32_t useEVariant, const std::u16string& cifName,
-                              const std::u16string& cmdName, const PatchRequest* patch) {
+SelectedSetup selectSetupFile(const PackageFiles& files, SetupKind cmdVariant, Variant useEVariant,
+                              const std::u16string& cifName, const std::u16string& cmdName,
+                              const PatchRequest* patch) {
   const std::u16string variant = variantFileName(cmdVariant, useEVariant);
-  const std::u16string& live = cmdVariant == 0 ? cifName : cmdName;
+  const std::u16string& live = cmdVariant == SetupKind::Cif ? cifName : cmdName;
   SelectedSetup selected;
   std::optional<PatchedSetup> patched;
   if (patch != nullptr) {
@@ -94,10 +95,10 @@ SelectedSetup selectSetupFile(const PackageFiles& files, std::int32_t cmdVariant
 }
 
 Customization customizePackage(const PackageFiles& files, std::u16string packageCode,
-                               std::int32_t cmdVariant, std::int32_t useEVariant,
-                               std::u16string market, std::u16string barPc) {
+                               SetupKind cmdVariant, Variant useEVariant, std::u16string market,
+                               std::u16string barPc) {
   Customization done{.variantName = variantFileName(cmdVariant, useEVariant),
-                     .liveName = cmdVariant == 0 ? kCifName : kCmdName};
+                     .liveName = cmdVariant == SetupKind::Cif ? kCifName : kCmdName};
   const FlushAtEnd flush{files};
   files.removeLeftovers();  // before the run's first write
   const std::vector<PatchRequest> plan =

@@ -19,14 +19,14 @@ struct SelectedSetup {
   std::optional<PatchedSetup> patched;  // how the patch asked for came out, once copied
 };
 
-// Copies the prepared variant for the kind (`cmdVariant` 0: the .cif file,
-// 1: the .cmd script) and variant (`useEVariant` 0: "_o", 1: "_e") over
+// Copies the prepared variant for the kind (`cmdVariant`: the .cif file or
+// the .cmd script) and variant (`useEVariant`: "_o" or "_e") over
 // `cifName` or `cmdName` through `files`. With `patch`, the patch of that live
 // file, the copy is patched in the same pass: the live file is replaced once,
 // and left as copied wherever a patch of the copy would leave it so.
-SelectedSetup selectSetupFile(const PackageFiles& files, std::int32_t cmdVariant,
-                              std::int32_t useEVariant, const std::u16string& cifName,
-                              const std::u16string& cmdName, const PatchRequest* patch = nullptr);
+SelectedSetup selectSetupFile(const PackageFiles& files, SetupKind cmdVariant, Variant useEVariant,
+                              const std::u16string& cifName, const std::u16string& cmdName,
+                              const PatchRequest* patch = nullptr);
 
 // A patch call that a run made, and how it came out.
 struct PatchCall {
@@ -46,5 +46,5 @@ struct Customization {
 // succeeded, patches the live files. A missing text ends it, unless the call
 // that finds it says the run goes on. The folder is flushed once, at the end.
 Customization customizePackage(const PackageFiles& files, std::u16string packageCode,
-                               std::int32_t cmdVariant, std::int32_t useEVariant,
-                               std::u16string market, std::u16string barPc);
+                               SetupKind cmdVariant, Variant useEVariant, std::u16string market,
+                               std::u16string barPc);

@@ -39,7 +39,7 @@ PatchRequest cif(std::u16string packageCode, bool substituteValues) {
           .barPc = u"1A2B"};
 }
 
-const PatchRequest kCmdRequest{.setupPath = u"kvsetup.cif", .cmdFile = 1};
+const PatchRequest kCmdRequest{.setupPath = u"kvsetup.cif", .cmdFile = SetupKind::Cmd};
 
 const PatchCase kPatchCases[] = {
     {"file of many pieces", kFiller + kCif, false, cif(u"TR01", true), kFiller + kPatchedCif,

@@ -38,46 +38,49 @@ Folder withVariant(const std::string& bytes) {
 struct CopyCase {
   const char* what;
   Folder before;
-  std::int32_t cmdVariant;
+  SetupKind cmdVariant;
   std::string liveAfter;  // empty: the live file is as it was
   std::optional<PatchOutcome> patched;
   std::vector<std::string> readOnly = {};
 };
 
+using enum SetupKind;
+using enum Variant;
+
 const CopyCase kCopyCases[] = {
-    {"the cif variant, patched as copied", kPackage, 0, kCifOPatched, PatchOutcome::Rewritten},
-    {"the cmd variant, patched as copied", kPackage, 1, kCmdOPatched, PatchOutcome::Rewritten},
-    {"a variant lacking a text is copied as it is", withVariant("Inf=INSTALL.INF\r\nB8DF\r\n"), 0,
+    {"the cif variant, patched as copied", kPackage, Cif, kCifOPatched, PatchOutcome::Rewritten},
+    {"the cmd variant, patched as copied", kPackage, Cmd, kCmdOPatched, PatchOutcome::Rewritten},
+    {"a variant lacking a text is copied as it is", withVariant("Inf=INSTALL.INF\r\nB8DF\r\n"), Cif,
      "Inf=INSTALL.INF\r\nB8DF\r\n", PatchOutcome::TextMissing},
     {"a NUL far into the rest leaves the copy as it is",
-     withVariant(kCifO + kRest + "\0x"s + kRest), 0, kCifO + kRest + "\0x"s + kRest,
+     withVariant(kCifO + kRest + "\0x"s + kRest), Cif, kCifO + kRest + "\0x"s + kRest,
      PatchOutcome::CutShort},
-    {"a long rest that passes unchanged", withVariant(kCifO + kRest), 0, kCifOPatched + kRest,
+    {"a long rest that passes unchanged", withVariant(kCifO + kRest), Cif, kCifOPatched + kRest,
      PatchOutcome::Rewritten},
     {"a bare LF and a lone CR far into the rest",
-     withVariant(kCifO + kRest + "a\nb\r" + kRest + "\r"), 0,
+     withVariant(kCifO + kRest + "a\nb\r" + kRest + "\r"), Cif,
      kCifOPatched + kRest + "a\r\nb\r" + kRest + "\r", PatchOutcome::Rewritten},
-    {"a long rest that ends in a 0x1A, which goes", withVariant(kCifO + kRest + "\x1a"), 0,
+    {"a long rest that ends in a 0x1A, which goes", withVariant(kCifO + kRest + "\x1a"), Cif,
      kCifOPatched + kRest, PatchOutcome::Rewritten},
     {"a new live file from a read-only variant stays as copied",
      without(kPackage, "kvsetup.cif"),
-     0,
+     Cif,
      kCifO,
      PatchOutcome::NotWritten,
      {"kvsetup_o.cif"}},
-    {"a read-only live file is not copied over", kPackage, 0, "", std::nullopt, {"kvsetup.cif"}},
-    {"a missing variant is not copied", without(kPackage, "kv-setup_o.cmd"), 1, "", std::nullopt},
+    {"a read-only live file is not copied over", kPackage, Cif, "", std::nullopt, {"kvsetup.cif"}},
+    {"a missing variant is not copied", without(kPackage, "kv-setup_o.cmd"), Cmd, "", std::nullopt},
 };
 
 // The run's patch of the copied file: the INF name and the values for a .cif
 // file, the values for a .cmd script.
-PatchRequest patchOfCopy(std::int32_t cmdVariant) {
-  PatchRequest request{.setupPath = cmdVariant == 0 ? kCifName : kCmdName,
+PatchRequest patchOfCopy(SetupKind cmdVariant) {
+  PatchRequest request{.setupPath = cmdVariant == Cif ? kCifName : kCmdName,
                        .cmdFile = cmdVariant,
                        .market = u"de-de",
                        .substituteValues = true,
                        .barPc = u"1A2B"};
-  if (cmdVariant == 0) request.packageCode = u"TR0107";
+  if (cmdVariant == Cif) request.packageCode = u"TR0107";
   return request;
 }
 
@@ -89,9 +92,9 @@ class SelectSetupFile : public testing::TestWithParam<CopyCase> {
     const CopyCase& c = GetParam();
     const PatchRequest request = patchOfCopy(c.cmdVariant);
     const SelectedSetup selected =
-        selectSetupFile(files, c.cmdVariant, 0, kCifName, kCmdName, &request);
+        selectSetupFile(files, c.cmdVariant, O, kCifName, kCmdName, &request);
     files.flush();
-    const std::string live = c.cmdVariant == 0 ? "kvsetup.cif" : "kv-setup.cmd";
+    const std::string live = c.cmdVariant == Cif ? "kvsetup.cif" : "kv-setup.cmd";
     const Folder expected = c.liveAfter.empty() ? c.before : with(c.before, live, c.liveAfter);
     EXPECT_EQ(selected.copied, !c.liveAfter.empty()) << where;
     EXPECT_EQ(selected.patched ? std::optional(selected.patched->outcome) : std::nullopt, c.patched)
@@ -129,8 +132,8 @@ INSTANTIATE_TEST_SUITE_P(Variants, SelectSetupFile, testing::ValuesIn(kCopyCases
 // the end; the patches are reported in the order in which the run asks for them.
 struct RunCase {
   const char* what;
-  std::int32_t cmdVariant;
-  std::int32_t useEVariant;
+  SetupKind cmdVariant;
+  Variant useEVariant;
   std::u16string barPc;
   std::vector<std::string> operations;
   std::vector<std::u16string> patched;
@@ -138,17 +141,17 @@ struct RunCase {
 
 // clang-format off
 const RunCase kRunCases[] = {
-    {"cif, o variant", 0, 0, u"1A2B",
+    {"cif, o variant", Cif, O, u"1A2B",
      {"remove leftovers", "copy kvsetup_o.cif to kvsetup.cif, patched", "flush"}, {kCifName}},
-    {"cif, e variant", 0, 1, u"1A2B",
+    {"cif, e variant", Cif, E, u"1A2B",
      {"remove leftovers", "copy kvsetup_e.cif to kvsetup.cif, patched", "flush"}, {kCifName}},
-    {"cmd, o variant", 1, 0, u"1A2B",
+    {"cmd, o variant", Cmd, O, u"1A2B",
      {"remove leftovers", "copy kv-setup_o.cmd to kv-setup.cmd, patched", "rewrite kvsetup.cif",
       "flush"}, {kCifName, kCmdName}},
-    {"cmd, o variant without a barPc", 1, 0, u"",
+    {"cmd, o variant without a barPc", Cmd, O, u"",
      {"remove leftovers", "copy kv-setup_o.cmd to kv-setup.cmd", "rewrite kvsetup.cif", "flush"},
      {kCifName}},
-    {"cmd, e variant", 1, 1, u"1A2B",
+    {"cmd, e variant", Cmd, E, u"1A2B",
      {"remove leftovers", "copy kv-setup_e.cmd to kv-setup.cmd", "rewrite kvsetup.cif", "flush"},
      {kCifName}},
 };

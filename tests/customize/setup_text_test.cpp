@@ -16,7 +16,7 @@ using namespace std::string_literals;
 struct StreamCase {
   const char* what;
   std::string bytes;
-  std::int32_t cmdFile;
+  SetupKind cmdFile;
   std::u16string packageCode;
   std::u16string market;
   std::u16string barPc;
@@ -25,54 +25,57 @@ struct StreamCase {
   std::string lines;     // of each substitution tried, 0 when not found
 };
 
+using enum SetupKind;
+
 const StreamCase kStreamCases[] = {
-    {"INF name only, first occurrence", "INSTALL.INF INSTALL.INF B8DF", 0, u"TR01", u"", u"",
+    {"INF name only, first occurrence", "INSTALL.INF INSTALL.INF B8DF", Cif, u"TR01", u"", u"",
      PatchOutcome::Rewritten, "INSTALL_TR01.INF INSTALL.INF B8DF", "1"},
-    {"INF name is case-sensitive", "install.inf", 0, u"TR01", u"", u"", PatchOutcome::TextMissing,
+    {"INF name is case-sensitive", "install.inf", Cif, u"TR01", u"", u"", PatchOutcome::TextMissing,
      "", "0"},
-    {"already patched", "INSTALL_TR01.INF", 0, u"TR01", u"", u"", PatchOutcome::TextMissing, "",
+    {"already patched", "INSTALL_TR01.INF", Cif, u"TR01", u"", u"", PatchOutcome::TextMissing, "",
      "0"},
-    {"default values leave the text", "INSTALL.INF B8DF en-us", 0, u"TR01", u"en-us", u"B8DF",
+    {"default values leave the text", "INSTALL.INF B8DF en-us", Cif, u"TR01", u"en-us", u"B8DF",
      PatchOutcome::Rewritten, "INSTALL_TR01.INF B8DF en-us", "1 1 1"},
-    {"default values still need B8DF", "INSTALL.INF en-us", 0, u"TR01", u"en-us", u"B8DF",
+    {"default values still need B8DF", "INSTALL.INF en-us", Cif, u"TR01", u"en-us", u"B8DF",
      PatchOutcome::TextMissing, "", "1 0"},
-    {"values need en-us", "INSTALL.INF B8DF", 0, u"TR01", u"de-de", u"1A2B",
+    {"values need en-us", "INSTALL.INF B8DF", Cif, u"TR01", u"de-de", u"1A2B",
      PatchOutcome::TextMissing, "", "1 1 0"},
-    {"barPc holding en-us is hit first", "B8DF en-us", 1, u"", u"de-de", u"xen-usx",
+    {"barPc holding en-us is hit first", "B8DF en-us", Cmd, u"", u"de-de", u"xen-usx",
      PatchOutcome::Rewritten, "xde-dex en-us", "1 1"},
-    {"cmd file keeps INSTALL.INF", "INSTALL.INF B8DF en-us", 1, u"", u"de-de", u"1A2B",
+    {"cmd file keeps INSTALL.INF", "INSTALL.INF B8DF en-us", Cmd, u"", u"de-de", u"1A2B",
      PatchOutcome::Rewritten, "INSTALL.INF 1A2B de-de", "1 1"},
-    {"empty market removes en-us", "B8DF en-us!", 1, u"", u"", u"1A2B", PatchOutcome::Rewritten,
+    {"empty market removes en-us", "B8DF en-us!", Cmd, u"", u"", u"1A2B", PatchOutcome::Rewritten,
      "1A2B !", "1 1"},
-    {"empty text, INF name asked", "", 0, u"TR01", u"", u"", PatchOutcome::TextMissing, "", "0"},
-    {"a value ends at its first NUL", "B8DF en-us", 1, u"", u"de", u"1A\0ignored"s,
+    {"empty text, INF name asked", "", Cif, u"TR01", u"", u"", PatchOutcome::TextMissing, "", "0"},
+    {"a value ends at its first NUL", "B8DF en-us", Cmd, u"", u"de", u"1A\0ignored"s,
      PatchOutcome::Rewritten, "1A de", "1 1"},
     {"every text and line end split", "[Setup]\r\nInf=INSTALL.INF\r\nBar=B8DF\r\nMarket=en-us\r\n",
-     0, u"TR01", u"de-de", u"1A\n2B", PatchOutcome::Rewritten,
+     Cif, u"TR01", u"de-de", u"1A\n2B", PatchOutcome::Rewritten,
      "[Setup]\r\nInf=INSTALL_TR01.INF\r\nBar=1A\r\n2B\r\nMarket=de-de\r\n", "2 3 5"},
-    {"lone CRs and a bare LF", "a\rb\r\r\nINSTALL.INF\n", 0, u"TR01", u"", u"",
+    {"lone CRs and a bare LF", "a\rb\r\r\nINSTALL.INF\n", Cif, u"TR01", u"", u"",
      PatchOutcome::Rewritten, "a\rb\r\r\nINSTALL_TR01.INF\r\n", "2"},
-    {"final 0x1A", "INSTALL.INF\r\n\x1a", 0, u"TR01", u"", u"", PatchOutcome::Rewritten,
+    {"final 0x1A", "INSTALL.INF\r\n\x1a", Cif, u"TR01", u"", u"", PatchOutcome::Rewritten,
      "INSTALL_TR01.INF\r\n", "1"},
-    {"CR before a final 0x1A", "INSTALL.INF\r\x1a", 0, u"TR01", u"", u"", PatchOutcome::Rewritten,
+    {"CR before a final 0x1A", "INSTALL.INF\r\x1a", Cif, u"TR01", u"", u"", PatchOutcome::Rewritten,
      "INSTALL_TR01.INF\r", "1"},
-    {"final NUL", "INSTALL.INF\0"s, 0, u"TR01", u"", u"", PatchOutcome::Rewritten,
+    {"final NUL", "INSTALL.INF\0"s, Cif, u"TR01", u"", u"", PatchOutcome::Rewritten,
      "INSTALL_TR01.INF", "1"},
-    {"a byte after a NUL", "INSTALL.INF\0x"s, 0, u"TR01", u"", u"", PatchOutcome::CutShort, "", ""},
-    {"a byte after a 0x1A", "INSTALL.INF\x1a\x1a", 0, u"TR01", u"", u"", PatchOutcome::CutShort, "",
+    {"a byte after a NUL", "INSTALL.INF\0x"s, Cif, u"TR01", u"", u"", PatchOutcome::CutShort, "",
      ""},
-    {"the code creates the B8DF replaced", "INSTALL.INF\nB8DF\nen-us", 0, u"TRB8DF", u"de-de",
+    {"a byte after a 0x1A", "INSTALL.INF\x1a\x1a", Cif, u"TR01", u"", u"", PatchOutcome::CutShort,
+     "", ""},
+    {"the code creates the B8DF replaced", "INSTALL.INF\nB8DF\nen-us", Cif, u"TRB8DF", u"de-de",
      u"1A2B", PatchOutcome::Rewritten, "INSTALL_TR1A2B.INF\r\nB8DF\r\nde-de", "1 1 3"},
-    {"barPc completes an en-us", "B8DF-us\nen-us", 1, u"", u"de-de", u"en", PatchOutcome::Rewritten,
-     "de-de\r\nen-us", "1 1"},
-    {"line ends only", "a\rb\r\r\nc\n\nd\r\x1a", 1, u"", u"", u"", PatchOutcome::Rewritten,
+    {"barPc completes an en-us", "B8DF-us\nen-us", Cmd, u"", u"de-de", u"en",
+     PatchOutcome::Rewritten, "de-de\r\nen-us", "1 1"},
+    {"line ends only", "a\rb\r\r\nc\n\nd\r\x1a", Cmd, u"", u"", u"", PatchOutcome::Rewritten,
      "a\rb\r\r\nc\r\n\r\nd\r", ""},
-    {"only a 0x1A", "\x1a", 1, u"", u"", u"", PatchOutcome::Rewritten, "", ""},
-    {"line ends after the last substitution", "INSTALL.INF\nx\ry\r\n\nz\r", 0, u"TR01", u"", u"",
+    {"only a 0x1A", "\x1a", Cmd, u"", u"", u"", PatchOutcome::Rewritten, "", ""},
+    {"line ends after the last substitution", "INSTALL.INF\nx\ry\r\n\nz\r", Cif, u"TR01", u"", u"",
      PatchOutcome::Rewritten, "INSTALL_TR01.INF\r\nx\ry\r\n\r\nz\r", "1"},
-    {"the INF name only begun at the end", "x\r\nINSTALL.IN", 0, u"TR01", u"", u"",
+    {"the INF name only begun at the end", "x\r\nINSTALL.IN", Cif, u"TR01", u"", u"",
      PatchOutcome::TextMissing, "", "0"},
-    {"en-us only begun at the end", "B8DF\nen-u", 1, u"", u"de-de", u"1A2B",
+    {"en-us only begun at the end", "B8DF\nen-u", Cmd, u"", u"de-de", u"1A2B",
      PatchOutcome::TextMissing, "", "1 0"},
 };
 

@@ -79,7 +79,7 @@ struct Runs {
 
 // The row of one kind of launcher of an entry, from its run; true when the
 // run customises the package completely.
-bool auditRun(const ConfigEntry& entry, std::int32_t kind, Runs& runs, AuditRow& row) {
+bool auditRun(const ConfigEntry& entry, SetupKind kind, Runs& runs, AuditRow& row) {
   row.code = entry.code;
   row.position = entry.position;
   row.cmdVariant = kind;
@@ -97,8 +97,9 @@ bool auditRun(const ConfigEntry& entry, std::int32_t kind, Runs& runs, AuditRow&
 
 }  // namespace
 
-std::u16string launcherFor(const std::u16string& code, std::int32_t cmdVariant) {
-  return kLauncherPrefix + (u"package_all_" + code + (cmdVariant == 0 ? u"_x.exe" : u"_xl.exe"));
+std::u16string launcherFor(const std::u16string& code, SetupKind cmdVariant) {
+  return kLauncherPrefix +
+         (u"package_all_" + code + (cmdVariant == SetupKind::Cif ? u"_x.exe" : u"_xl.exe"));
 }
 
 Audit auditPackages(const ConfigView& config) {
@@ -112,8 +113,8 @@ Audit auditPackages(const ConfigView& config) {
     for (const ConfigEntry& entry : config.outline.entries) {
       if (!entry.read) continue;
       ++audit.packages;
-      const bool cif = auditRun(entry, 0, runs, audit.rows.emplace_back());
-      const bool cmd = auditRun(entry, 1, runs, audit.rows.emplace_back());
+      const bool cif = auditRun(entry, SetupKind::Cif, runs, audit.rows.emplace_back());
+      const bool cmd = auditRun(entry, SetupKind::Cmd, runs, audit.rows.emplace_back());
       if (cif && cmd) ++audit.completePackages;
     }
     for (Finding& f : runs.findings.findings) audit.findings.push_back(std::move(f));

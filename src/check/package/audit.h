@@ -16,9 +16,9 @@ namespace check {
 // One kind of launcher of one package.
 struct AuditRow {
   std::u16string code;
-  Position position;            // the entry's
-  std::int32_t cmdVariant = 0;  // 0: the .cif kind (..._x.exe), 1: the .cmd kind (..._xl.exe)
-  std::u16string launcherName;  // a launcher name of that kind carrying the code
+  Position position;                      // the entry's
+  SetupKind cmdVariant = SetupKind::Cif;  // the kind of launcher (..._x.exe or ..._xl.exe)
+  std::u16string launcherName;            // a launcher name of that kind carrying the code
   bool complete = false;
   std::u16string cause;  // the first finding of the run when not complete
   // The first package of each distinct outcome keeps the changes its run
@@ -37,7 +37,7 @@ struct Audit {
 };
 
 // A launcher name of the kind `cmdVariant` whose package code is `code`.
-std::u16string launcherFor(const std::u16string& code, std::int32_t cmdVariant);
+std::u16string launcherFor(const std::u16string& code, SetupKind cmdVariant);
 
 // Audits every package of `config`, config.xml of the current directory,
 // reading each other file of the folder once and writing nothing. The

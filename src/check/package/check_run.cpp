@@ -35,7 +35,7 @@ std::vector<FileChange> changesOf(DryRunFolder& folder) {
 std::vector<Finding> scriptValueFindings(const RunTrace& trace, const ConfigOutline& outline) {
   std::vector<Finding> findings;
   for (const PatchCall& call : trace.customization.patches) {
-    if (call.request.cmdFile == 0 || !call.request.substituteValues) continue;
+    if (call.request.cmdFile == SetupKind::Cif || !call.request.substituteValues) continue;
     for (const auto& [name, value] : {std::pair(u"quil_bar_pc", call.request.barPc),
                                       std::pair(u"market_type", call.request.market)}) {
       const bool breaks = value.find_first_of(u"\r\n") != std::u16string::npos;

@@ -96,7 +96,7 @@ Finding copyFinding(const Customization& done, DryRunFolder& folder) {
 // names this package's INF file: an earlier run did the work.
 bool alreadyNamed(const PatchCall& call, DryRunFolder& folder) {
   const auto& bytes = dryRunFile(folder, call.request.setupPath).bytes;
-  return call.request.cmdFile == 0 && !call.request.substituteValues && bytes &&
+  return call.request.cmdFile == SetupKind::Cif && !call.request.substituteValues && bytes &&
          bytes->find(call.patched.applied.back().substitution.replacement) != std::string::npos;
 }
 

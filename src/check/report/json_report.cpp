@@ -19,8 +19,8 @@ json count(long value) {
   return value > 0 ? json(value) : json();
 }
 
-const char* kindName(std::int32_t cmdVariant) {
-  return cmdVariant == 0 ? "cif" : "cmd";
+const char* kindName(SetupKind kind) {
+  return kind == SetupKind::Cif ? "cif" : "cmd";
 }
 
 const char* walkEndName(WalkEnd end) {
@@ -79,7 +79,7 @@ json settingsJson(const RunTrace& trace) {
   const bool loaded = read && trace.load.status == SettingsStatus::Loaded;
   return {{"configFile", read ? text(trace.load.configPath) : json()},
           {"status", read ? json(statusName(trace.load.status)) : json()},
-          {"useEVariant", loaded ? json(trace.settings.useEVariant != 0) : json()},
+          {"useEVariant", loaded ? json(trace.settings.useEVariant == Variant::E) : json()},
           {"barPc", loaded ? json(utf8(trace.settings.barPc)) : json()},
           {"market", loaded ? json(utf8(trace.settings.market)) : json()}};
 }
@@ -92,9 +92,12 @@ json patchJson(const PatchCall& call) {
                              {"found", applied.found},
                              {"line", applied.found ? json(applied.line) : json()}});
   }
-  return {{"file", utf8(call.request.setupPath)},         {"kind", kindName(call.request.cmdFile)},
-          {"infName", call.request.cmdFile == 0},         {"values", call.request.substituteValues},
-          {"outcome", outcomeName(call.patched.outcome)}, {"substitutions", substitutions}};
+  return {{"file", utf8(call.request.setupPath)},
+          {"kind", kindName(call.request.cmdFile)},
+          {"infName", call.request.cmdFile == SetupKind::Cif},
+          {"values", call.request.substituteValues},
+          {"outcome", outcomeName(call.patched.outcome)},
+          {"substitutions", substitutions}};
 }
 
 json changesJson(const std::vector<FileChange>& changes, bool withDiff) {

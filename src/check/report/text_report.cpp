@@ -41,8 +41,8 @@ void settingsLines(std::string& out, const PackageCheck& check) {
   std::string entry = "<binary code=" + q(trace.packageCode) + ">";
   if (check.entry.line > 0) entry += " at line " + std::to_string(check.entry.line);
   line(out, "  entry", entry);
-  const bool o = trace.settings.useEVariant == 0;
-  const bool cmd = trace.cmdVariant != 0;
+  const bool o = trace.settings.useEVariant == Variant::O;
+  const bool cmd = trace.cmdVariant == SetupKind::Cmd;
   const std::string variant =
       cmd ? (o ? "kv-setup_o.cmd" : "kv-setup_e.cmd") : (o ? "kvsetup_o.cif" : "kvsetup_e.cif");
   line(out, "  variant",
@@ -52,7 +52,7 @@ void settingsLines(std::string& out, const PackageCheck& check) {
 }
 
 const char* asked(const PatchRequest& request) {
-  if (request.cmdFile == 0) {
+  if (request.cmdFile == SetupKind::Cif) {
     return request.substituteValues ? "INF name, barPc and market" : "INF name";
   }
   return request.substituteValues ? "barPc and market" : "nothing (line ends only)";
@@ -126,8 +126,8 @@ std::string textReport(const ReportContext& context, const PackageCheck& check) 
   if (!trace.packageCode.empty()) {
     line(out, "package code", utf8(trace.packageCode));
     line(out, "kind",
-         trace.cmdVariant == 0 ? ".cif launcher (its setup file is kvsetup.cif)"
-                               : ".cmd launcher (its setup script is kv-setup.cmd)");
+         trace.cmdVariant == SetupKind::Cif ? ".cif launcher (its setup file is kvsetup.cif)"
+                                            : ".cmd launcher (its setup script is kv-setup.cmd)");
     settingsLines(out, check);
   }
   if (!trace.customization.variantName.empty()) customizationLines(out, trace.customization);
@@ -150,8 +150,8 @@ std::string padded(std::string text, std::size_t width, bool right = false) {
   return text;
 }
 
-const char* kindName(std::int32_t cmdVariant) {
-  return cmdVariant == 0 ? ".cif" : ".cmd";
+const char* kindName(SetupKind kind) {
+  return kind == SetupKind::Cif ? ".cif" : ".cmd";
 }
 
 void rowLines(std::string& out, const ReportContext& context, const Audit& audit) {
