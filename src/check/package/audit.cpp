@@ -88,11 +88,11 @@ bool auditRun(const ConfigEntry& entry, SetupKind kind, Runs& runs, AuditRow& ro
       checkRun(startedBy(row.launcherName), runs.config, runs.disk, [&](const RunTrace& trace) {
         return row.firstOfOutcome = runs.outcomes.insert(outcomeOf(trace)).second;
       });
-  row.complete = run.complete;
+  row.complete = isComplete(run);
   if (!run.findings.empty()) row.cause = run.findings.front().message;
   for (const Finding& f : run.findings) addRunFinding(runs.findings, f, entry.code);
   row.changes = std::move(run.changes);
-  return run.complete;
+  return row.complete;
 }
 
 }  // namespace

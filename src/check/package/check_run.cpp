@@ -96,6 +96,10 @@ std::vector<Finding> leftoverFindings() {
   return findings;
 }
 
+bool isComplete(const CheckedRun& run) {
+  return countErrors(run.findings) == 0;
+}
+
 CheckedRun checkRun(const StartedBy& start, const ConfigView& config, DiskFiles& disk,
                     const KeepChanges& keepChanges) {
   CheckedRun run;
@@ -104,10 +108,9 @@ CheckedRun checkRun(const StartedBy& start, const ConfigView& config, DiskFiles&
   const RunEnvironment environment{start.selfId, start.processes, settings, dryRunFiles(folder)};
   run.trace = traceCustomization(environment);
   run.findings = runFindings(run.trace, folder, config.outline);
-  // A run that writes a broken script is not a complete one.
-  std::vector<Finding> script = scriptValueFindings(run.trace, config.outline);
-  run.complete = run.findings.empty() && countErrors(script) == 0;
-  for (Finding& f : script) run.findings.push_back(std::move(f));
+  for (Finding& f : scriptValueFindings(run.trace, config.outline)) {
+    run.findings.push_back(std::move(f));
+  }
   if (!keepChanges || keepChanges(run.trace)) run.changes = changesOf(folder);
   return run;
 }

@@ -35,8 +35,11 @@ struct CheckedRun {
   RunTrace trace;
   std::vector<Finding> findings;  // why the run falls short of customising the package
   std::vector<FileChange> changes;
-  bool complete = false;  // the package is customised completely
 };
+
+// True when the run customises the package completely: what it meets is no
+// error (the run's own findings all are, and a broken script is one).
+bool isComplete(const CheckedRun& run);
 
 // The temporary files that interrupted runs left in the current directory,
 // one finding each: they would ship with the package.

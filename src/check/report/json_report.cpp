@@ -171,8 +171,8 @@ json jsonReport(const ReportContext& context, const PackageCheck& check) {
   out["changes"] = changesJson(check.run.changes, context.withDiff);
   out["findings"] = findingsJson(check.findings);
   out["suppressed"] = findingsJson(check.suppressed);
-  out["complete"] = check.run.complete;
-  out["cause"] = check.run.complete ? json() : json(utf8(check.run.findings.front().message));
+  out["complete"] = isComplete(check.run);
+  out["cause"] = isComplete(check.run) ? json() : json(utf8(check.run.findings.front().message));
   out["summary"] = summary(check.findings, check.suppressed);
   return out;
 }

@@ -108,7 +108,7 @@ void findingLines(std::string& out, const ReportContext& context,
 }
 
 std::string verdict(const PackageCheck& check) {
-  if (!check.run.complete) return "incomplete: " + utf8(check.run.findings.front().message);
+  if (!isComplete(check.run)) return "incomplete: " + utf8(check.run.findings.front().message);
   const std::size_t warnings = countWarnings(check.findings);
   std::string text = "complete: the package would be customised completely";
   if (countErrors(check.findings) > 0) text += ", but config.xml holds errors";
