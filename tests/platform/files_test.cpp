@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "platform_copy.h"
 #include "test_support.h"
 
 namespace {
@@ -72,23 +71,6 @@ TEST(FileReplacement, RefusesWhatItMustNotWriteAndLeavesNothing) {
   EXPECT_TRUE(fs::is_directory(dir / "folder"));
 }
 
-// A copy over a live file keeps the live file's permissions; a new one takes
-// the source's (here read-only, which Windows keeps as an attribute).
-TEST(CopyFile, ReplacesTheTargetAndKeepsTheSource) {
-  TempDir dir;
-  writeFile(dir / "source", kBinary);
-  writeFile(dir / "target", "old target, longer than the source");
-  fs::permissions(dir / "target", fs::perms::owner_read | fs::perms::owner_write);
-  const auto livePermissions = fs::status(dir / "target").permissions();
-  testing_support::setReadOnly(dir / "source", true);
-  ASSERT_TRUE(testing_support::copyThroughPlatform(wide(dir / "source"), wide(dir / "target")));
-  ASSERT_TRUE(testing_support::copyThroughPlatform(wide(dir / "source"), wide(dir / "copy")));
-  EXPECT_EQ(readFolder(dir.path()),
-            (Contents{{"copy", kBinary}, {"source", kBinary}, {"target", kBinary}}));
-  EXPECT_EQ(fs::status(dir / "target").permissions(), livePermissions);
-  EXPECT_EQ(fs::status(dir / "copy").permissions(), fs::status(dir / "source").permissions());
-}
-
 // The temporary file is made at the first write, beside the live file and
 // named after it, if it has a name at all.
 TEST(FileReplacement, MakesItsTemporaryFileAtTheFirstWrite) {
@@ -130,22 +112,6 @@ TEST(Leftovers, OnlyOursAreFoundAndRemoved) {
   platform::removeLeftovers();
   EXPECT_EQ(readFolder(dir.path()), others);
   EXPECT_TRUE(fs::is_directory(dir / "folder.pkgcustomize-AbC123"));
-}
-
-TEST(CopyFile, FailsWithoutTouchingTheTarget) {
-  TempDir dir;
-  writeFile(dir / "source", "source");
-  writeFile(dir / "readonly", "kept");
-  testing_support::setReadOnly(dir / "readonly", true);
-  writeFile(dir / "target", "kept");
-  fs::create_directory(dir / "folder");
-
-  EXPECT_FALSE(testing_support::copyThroughPlatform(wide(dir / "missing"), wide(dir / "target")));
-  EXPECT_FALSE(testing_support::copyThroughPlatform(wide(dir / "source"), wide(dir / "readonly")));
-  EXPECT_FALSE(testing_support::copyThroughPlatform(wide(dir / "source"), wide(dir / "folder")));
-  EXPECT_EQ(readFolder(dir.path()),
-            (Contents{{"readonly", "kept"}, {"source", "source"}, {"target", "kept"}}));
-  EXPECT_TRUE(fs::is_empty(dir / "folder"));
 }
 
 // Reading whole, and whether something is there at all.

@@ -278,9 +278,7 @@ struct ClosestCase {
 
 const ClosestCase kClosestCases[] = {
     {"the closer of two near", u"colr", {u"colour", u"color"}, u"color"},
-    {"the closer, listed first", u"colr", {u"color", u"colour"}, u"color"},
     {"a tie, in code-unit order", u"cat", {u"cut", u"bat"}, u"bat"},
-    {"a tie, listed the other way", u"cat", {u"bat", u"cut"}, u"bat"},
     {"letter case aside", u"MARKET_TYPE", {u"package_type", u"market_type"}, u"market_type"},
     {"three edits", u"mrket_tp", {u"market_type"}, u""},
 };

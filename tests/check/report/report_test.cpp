@@ -180,17 +180,12 @@ TEST(Json, KeepsItsShape) {
 // command's data or property.
 TEST(Escapes, KeepEachReaderRight) {
   EXPECT_EQ(check::quoted(u"a\r\n\tb\u00A0"), u"\"a\\r\\n\\tb\\u00A0\"");
-  for (const auto& [unit, invisible] : {std::pair{u'\u00A0', true},
-                                        {u'\u2000', true},
-                                        {u'\u200F', true},
-                                        {u'\u2028', true},
-                                        {u'\u202F', true},
-                                        {u'\uFEFF', true},
-                                        {u'\u1FFF', false},
-                                        {u'\u2010', false},
-                                        {u'\u2027', false},
-                                        {u'\u2030', false},
-                                        {u'a', false}}) {
+  // clang-format off
+  for (const auto& [unit, invisible] : {std::pair{u'\u00A0', true}, {u'\u2000', true},
+           {u'\u200F', true}, {u'\u2028', true}, {u'\u202F', true}, {u'\uFEFF', true},
+           {u'\u1FFF', false}, {u'\u2010', false}, {u'\u2027', false}, {u'\u2030', false},
+           {u'a', false}}) {
+    // clang-format on
     EXPECT_EQ(check::isInvisibleCharacter(unit), invisible) << static_cast<int>(unit);
   }
   const check::ReportContext context{u"/p", u"", false, false};
@@ -248,6 +243,10 @@ const StatusCase kStatusCases[] = {
      "--all and --launcher exclude each other"},
     {"only failures without all", {u"--only-failures"}, 2, "--only-failures needs --all"},
     {"a dry run without fix", {u"--dry-run"}, 2, "--dry-run needs --fix"},
+    {"standard input without its name", {u"-"}, 2, "- (standard input) needs --stdin-filename"},
+    {"a name for standard input not read", {u"--stdin-filename=a/config.xml"}, 2, "needs - among"},
+    {"standard input is not mended", {u"--fix", u"--stdin-filename=config.xml", u"-"}, 2,
+     "--fix cannot mend standard input"},
 };
 // clang-format on
 
