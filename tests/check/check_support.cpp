@@ -14,6 +14,20 @@ CheckOutput runCheck(const std::vector<std::u16string>& args) {
   return output;
 }
 
+std::string asLatin1(const std::u16string& text) {
+  std::string bytes;
+  for (const char16_t unit : text) bytes += static_cast<char>(unit < 0x100 ? unit : '?');
+  return bytes;
+}
+
+std::string asUtf16le(const std::u16string& text) {
+  std::string bytes = "\xFF\xFE";
+  for (const char16_t unit : text) {
+    bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  }
+  return bytes;
+}
+
 nlohmann::json checkJson(std::vector<std::u16string> args, int* status) {
   args.insert(args.begin(), u"--format=json");
   const CheckOutput output = runCheck(args);

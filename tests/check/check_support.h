@@ -33,6 +33,11 @@ bool samePlaces(const std::vector<std::string>& actual, const std::vector<std::s
 // ASCII text as wide text.
 std::u16string wide(const std::string& ascii);
 
+// `text` as an editor saves it in ISO-8859-1 (windows-1252 where the two
+// agree; "?" for what neither holds), or in UTF-16 LE with a byte-order mark.
+std::string asLatin1(const std::u16string& text);
+std::string asUtf16le(const std::u16string& text);
+
 // config.xml with one entry, TR0107, whose values are `values`, one to a
 // line from line 4, each indented by four blanks.
 std::string oneEntryConfig(const std::vector<std::string>& values);

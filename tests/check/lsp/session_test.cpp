@@ -243,23 +243,10 @@ std::string asUtf8(const std::u16string& text) {
   return platform::toUtf8(text);
 }
 
-std::string asLatin(const std::u16string& text) {
-  std::string bytes;
-  for (const char16_t unit : text) bytes += static_cast<char>(unit < 0x100 ? unit : '?');
-  return bytes;
-}
-
-std::string asUtf16le(const std::u16string& text) {
-  std::string bytes = "\xFF\xFE";
-  for (const char16_t unit : text)
-    bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-  return bytes;
-}
-
 const FolderCase kFolderCases[] = {
     {"UTF-8", "UTF-8", asUtf8},
-    {"windows-1252", "windows-1252", asLatin},
-    {"UTF-16 with a byte-order mark", "UTF-16", asUtf16le},
+    {"windows-1252", "windows-1252", check_support::asLatin1},
+    {"UTF-16 with a byte-order mark", "UTF-16", check_support::asUtf16le},
 };
 
 // `text` with LSP edits (UTF-16 positions) made, the last first.

@@ -110,15 +110,6 @@ const AuditCase kAuditCases[] = {
      1,
      "0 packages: 0 complete, 0 incomplete; 1 error, 0 warnings (config-unreadable 1)",
      {"config-unreadable@config.xml:3"}},
-    {"windows-1252 text in a file read as UTF-8",
-     with(kPackage, "config.xml",
-          config(entry("TR01",
-                       "<package_type>E</package_type><market_type>"
-                       "d\xE9</market_type>"))),
-     1,
-     "0 packages: 0 complete, 0 incomplete; 1 error, 1 warning (config-unreadable 1, "
-     "encoding-mismatch 1)",
-     {"config-unreadable@config.xml:*", "encoding-mismatch@config.xml:3:67"}},
     {"UTF-8 text in a file declared windows-1252",
      with(kPackage, "config.xml",
           "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<config>\n" +
