@@ -179,16 +179,4 @@ TEST_P(CheckVerdict, AgreesWithARealRun) {
 INSTANTIATE_TEST_SUITE_P(Packages, CheckVerdict, testing::ValuesIn(kVerdictCases),
                          testing_support::ByWhat());
 
-// Started by a launcher, the check finds the launcher's name itself.
-TEST(CheckUnderLauncher, FindsTheLauncher) {
-  TempDir package;
-  TempDir stubs;
-  writeFolder(package.path(), kPackage);
-  fs::copy_file(testing_support::builtProgram("launcher_stub"), stubs / kO);
-  EXPECT_EQ(testing_support::runProcess(
-                {stubs / kO, testing_support::builtProgram("pkgcustomize-check")}, package.path()),
-            0);
-  EXPECT_EQ(readFolder(package.path()), kPackage);
-}
-
 }  // namespace
