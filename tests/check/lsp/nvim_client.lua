@@ -14,14 +14,15 @@ local buf = vim.api.nvim_get_current_buf()
 local id = vim.lsp.start_client({ cmd = vim.split(os.getenv('SERVER'), '\t'), root_dir = folder })
 vim.lsp.buf_attach_client(buf, id)
 
--- The diagnostics shown, as RULE@LINE:COLUMN with UTF-16 columns from 1.
+-- The diagnostics shown, as RULE/SEVERITY@LINE:COLUMN with UTF-16 columns from 1.
 local function shown()
   local places = {}
   for _, d in ipairs(vim.diagnostic.get(buf)) do
     local line = vim.api.nvim_buf_get_lines(buf, d.lnum, d.lnum + 1, false)[1] or ''
     local _, col16 = vim.str_utfindex(line, math.min(d.col, #line))
     local code = d.code or (d.user_data and d.user_data.lsp and d.user_data.lsp.code)
-    table.insert(places, string.format('%s@%d:%d', code, d.lnum + 1, col16 + 1))
+    local severity = ({ 'error', 'warning', 'note', 'note' })[d.severity] or '?'
+    table.insert(places, string.format('%s/%s@%d:%d', code, severity, d.lnum + 1, col16 + 1))
   end
   table.sort(places)
   return table.concat(places, ' ')
@@ -30,7 +31,9 @@ end
 local report = vim.fn.json_decode(table.concat(vim.fn.readfile(expected_file), '\n'))
 local want = {}
 for _, f in ipairs(report.findings) do
-  if f.file == 'config.xml' then table.insert(want, string.format('%s@%d:%d', f.rule, f.line, f.column)) end
+  if f.file == 'config.xml' then
+    table.insert(want, string.format('%s/%s@%d:%d', f.rule, f.severity, f.line, f.column))
+  end
 end
 table.sort(want)
 want = table.concat(want, ' ')
@@ -81,7 +84,7 @@ for i, line in ipairs(lines) do
   local at = line:find('pt%-br\194\160')
   if at then vim.api.nvim_buf_set_text(buf, i - 1, at + 4, i - 1, at + 6, {}) end
 end
-local mended = want:gsub(' ?invisible%-character@%d+:%d+', '')
+local mended = want:gsub(' ?invisible%-character/%a+@%d+:%d+', '')
 if not vim.wait(20000, function() return shown() == mended end, 50) then
   fail('after the edit: ' .. shown() .. '\n  expected: ' .. mended)
 end
