@@ -166,9 +166,12 @@ Json diagnosticOf(const Session& session, const Document& doc, const Finding& f)
 }
 
 void check(Session& session, const std::string& uri, Document& doc, std::vector<Json>& out) {
-  doc.audit = session.auditor(doc.folder, fileBytes(doc));
+  doc.bytes = fileBytes(doc);
+  doc.audit = session.auditor(doc.folder, doc.bytes);
   ++session.checks;
   doc.lines = linesOf(doc.text);
+  doc.entries.clear();
+  for (const AuditRow& row : doc.audit.rows) doc.entries.emplace(row.code, row.position);
   doc.checkedVersion = doc.version;
   doc.dirty = false;
   std::map<std::string, Json> byUri{{uri, Json::array()}};
@@ -270,10 +273,24 @@ Json lspEdit(const Session& session, const Document& doc, const TextEdit& e) {
       {"newText", utf8(e.text)}};
 }
 
-// A WorkspaceEdit that makes the fixes of `findings` in `doc` (whose URI is
-// `uri`), and removes the leftovers among them where the client can.
-Json workspaceEdit(const Session& session, const std::string& uri, const Document& doc,
-                   const std::vector<const Finding*>& findings) {
+// A WorkspaceEdit of `edits` in `doc` (whose URI is `uri`) and of the file
+// deletions `deletions`, in the shape the client takes.
+Json workspaceEdit(const Session& session, const std::string& uri, const Document& doc, Json edits,
+                   Json deletions = Json::array()) {
+  if (!session.documentChanges) return {{"changes", {{uri, edits}}}};
+  Json changes = Json::array();
+  if (!edits.empty()) {
+    changes.push_back(
+        {{"textDocument", {{"uri", uri}, {"version", doc.checkedVersion}}}, {"edits", edits}});
+  }
+  for (Json& d : deletions) changes.push_back(std::move(d));
+  return {{"documentChanges", changes}};
+}
+
+// The WorkspaceEdit that makes the fixes of `findings`, and removes the
+// leftovers among them where the client can.
+Json fixesEdit(const Session& session, const std::string& uri, const Document& doc,
+               const std::vector<const Finding*>& findings) {
   Json edits = Json::array();
   Json deletions = Json::array();
   for (const Finding* f : findings) {
@@ -283,14 +300,7 @@ Json workspaceEdit(const Session& session, const std::string& uri, const Documen
     }
     for (const TextEdit& e : editsOf(*f->fix)) edits.push_back(lspEdit(session, doc, e));
   }
-  if (!session.documentChanges) return {{"changes", {{uri, edits}}}};
-  Json changes = Json::array();
-  if (!edits.empty()) {
-    changes.push_back(
-        {{"textDocument", {{"uri", uri}, {"version", doc.checkedVersion}}}, {"edits", edits}});
-  }
-  for (Json& d : deletions) changes.push_back(std::move(d));
-  return {{"documentChanges", changes}};
+  return workspaceEdit(session, uri, doc, std::move(edits), std::move(deletions));
 }
 
 // True when the client can make `f`'s fix.
@@ -310,14 +320,12 @@ bool wanted(const Json& only, const std::string& kind) {
 
 // Where the entry that `f` is about begins; unknown when it is about none
 // (or about another file, which a comment in config.xml cannot silence).
-Position entryOf(const Audit& audit, const Finding& f) {
-  Position entry;
-  if (f.file != kConfigFile || f.code.empty()) return entry;
+// Only the first entry of a code is read, so only its values have findings.
+Position entryOf(const Document& doc, const Finding& f) {
+  if (f.file != kConfigFile || f.code.empty()) return {};
   if (f.element == u"binary") return f.position;  // an entry itself, a duplicate one too
-  for (const AuditRow& row : audit.rows) {
-    if (row.code == f.code && row.position <= f.position) entry = row.position;
-  }
-  return entry;
+  const auto found = doc.entries.find(f.code);
+  return found == doc.entries.end() || f.position < found->second ? Position{} : found->second;
 }
 
 // The action that writes a suppression of `f`'s rule just before its entry,
@@ -337,16 +345,10 @@ Json ignoreAction(const Session& session, const std::string& uri, const Document
   }
   const Json at = lspPosition(session, doc, entry);
   const Json edit = {{"range", {{"start", at}, {"end", at}}}, {"newText", text}};
-  const Json change =
-      session.documentChanges
-          ? Json{{"documentChanges",
-                  {{{"textDocument", {{"uri", uri}, {"version", doc.checkedVersion}}},
-                    {"edits", {edit}}}}}}
-          : Json{{"changes", {{uri, {edit}}}}};
   return {{"title", "Ignore " + std::string(rule(f.rule).name) + " for this entry"},
           {"kind", "quickfix"},
           {"diagnostics", {diagnosticOf(session, doc, f)}},
-          {"edit", change}};
+          {"edit", workspaceEdit(session, uri, doc, Json::array({edit}))}};
 }
 
 Json codeActions(Session& session, const Json& params, std::vector<Json>& out) {
@@ -364,7 +366,7 @@ Json codeActions(Session& session, const Json& params, std::vector<Json>& out) {
   std::vector<const Finding*> all;
   Json ignores = Json::array();  // offered after the fixes
   for (const Finding& f : doc->audit.findings) {
-    const Position entry = entryOf(doc->audit, f);
+    const Position entry = entryOf(*doc, f);
     const long at = f.position.line - 1;
     if (entry.line > 0 && asked == uri && at >= first && at <= last && wanted(only, "quickfix")) {
       ignores.push_back(ignoreAction(session, uri, *doc, f, entry));
@@ -377,11 +379,11 @@ Json codeActions(Session& session, const Json& params, std::vector<Json>& out) {
     actions.push_back({{"title", utf8(f.fix->description)},
                        {"kind", "quickfix"},
                        {"diagnostics", {diagnosticOf(session, *doc, f)}},
-                       {"edit", workspaceEdit(session, uri, *doc, {&f})}});
+                       {"edit", fixesEdit(session, uri, *doc, {&f})}});
   }
   if (!all.empty() && asked == uri && wanted(only, "source.fixAll")) {
     // As --fix makes them: a fix that overlaps one made before it waits.
-    const AppliedFixes applied = applyFixes(fileBytes(*doc), doc->audit.findings, kConfigFile);
+    const AppliedFixes applied = applyFixes(doc->bytes, doc->audit.findings, kConfigFile);
     std::vector<const Finding*> made;
     for (const Finding& f : applied.made) made.push_back(&f);
     for (const Finding* f : all) {
@@ -389,7 +391,7 @@ Json codeActions(Session& session, const Json& params, std::vector<Json>& out) {
     }
     actions.push_back({{"title", "Fix all certain mistakes of config.xml"},
                        {"kind", "source.fixAll"},
-                       {"edit", workspaceEdit(session, uri, *doc, made)}});
+                       {"edit", fixesEdit(session, uri, *doc, made)}});
   }
   for (Json& action : ignores) actions.push_back(std::move(action));
   return actions;

@@ -30,8 +30,10 @@ struct Document {
   bool dirty = true;  // changed since its last check
   long checkedVersion = -1;
   Audit audit;                        // of checkedVersion
+  std::string bytes;                  // the checked text in the encoding of config.xml on disk
   std::vector<std::u16string> lines;  // the checked text, line by line, in UTF-16
-  std::set<std::string> published;    // the URIs its last check published diagnostics for
+  std::map<std::u16string, Position> entries;  // where the entry of each package code begins
+  std::set<std::string> published;             // the URIs its last check published diagnostics for
 };
 
 struct Session {
