@@ -1,20 +1,19 @@
 #include "check/cli/check_tool.h"
 
 #include <algorithm>
-#include <array>
 #include <filesystem>
 #include <optional>
 
 #include "check/cli/options.h"
 #include "check/lint/fix_run.h"
 #include "check/lsp/language_server.h"
-#include "check/lsp/standard_io.h"
 #include "check/package/package_folder.h"
 #include "check/report/json_report.h"
 #include "check/report/output_format.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/standard_io.h"
 #include "platform/startup.h"
 
 namespace check {
@@ -179,13 +178,10 @@ int checkToolMain(const std::vector<std::u16string>& args) {
   if (parsed.error.empty() && parsed.options.lsp && !parsed.options.help) {
     return lsp::runLanguageServer();
   }
-  std::string input;
-  const auto& folders = parsed.options.folders;
-  if (parsed.error.empty() && std::find(folders.begin(), folders.end(), u"-") != folders.end()) {
-    std::array<char, 1 << 16> buffer;
-    while (const std::size_t read = lsp::readStandardInput(buffer))
-      input.append(buffer.data(), read);
-  }
+  // A valid command line names --stdin-filename exactly when "-" is a folder.
+  const std::string input = parsed.error.empty() && parsed.options.stdinFilename
+                                ? platform::readStandardInputToEnd()
+                                : std::string();
   std::string out;
   std::string err;
   const int status = runCheckTool(args, out, err, input);

@@ -10,7 +10,8 @@ namespace check {
 struct Options {
   std::optional<std::u16string> launcher;       // --launcher: the launcher's file name or path
   std::vector<std::u16string> folders;          // none: the current directory; "-": standard input
-  std::optional<std::u16string> stdinFilename;  // the config.xml whose bytes "-" reads
+  std::optional<std::u16string> stdinFilename;  // the config.xml whose bytes "-" reads;
+                                                // given exactly when "-" is a folder
   bool all = false;
   bool diff = false;
   bool strict = false;

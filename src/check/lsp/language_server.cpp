@@ -12,8 +12,8 @@
 
 #include "check/lsp/framing.h"
 #include "check/lsp/session.h"
-#include "check/lsp/standard_io.h"
 #include "check/package/audit.h"
+#include "platform/standard_io.h"
 
 namespace check::lsp {
 
@@ -37,7 +37,7 @@ struct Inbox {
 void readInput(Inbox& inbox) {
   std::array<char, 65536> buffer{};
   for (;;) {
-    const std::size_t n = readStandardInput(buffer);
+    const std::size_t n = platform::readStandardInput(buffer);
     const std::lock_guard lock(inbox.mutex);
     if (n == 0) {
       inbox.closed = true;
@@ -67,7 +67,7 @@ bool take(Inbox& inbox, bool pending, std::deque<std::string>& chunks) {
 bool send(const std::vector<Json>& messages) {
   std::string bytes;
   for (const Json& m : messages) bytes += frame(m);
-  return bytes.empty() || writeStandardOutput(bytes);
+  return bytes.empty() || platform::writeStandardOutputBytes(bytes);
 }
 
 std::vector<Json> timedChecks(Session& session) {

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "check/lsp/standard_io.h"
+#include "platform/standard_io.h"
 
-namespace check::lsp {
+namespace platform {
 
 // The handles themselves, not the C runtime's streams: no text mode turns an
 // LF into CR LF on the way.
@@ -15,7 +15,14 @@ std::size_t readStandardInput(std::span<char> buffer) {
   return read;
 }
 
-bool writeStandardOutput(std::string_view bytes) {
+std::string readStandardInputToEnd() {
+  std::string bytes;
+  char buffer[1 << 16];
+  while (const std::size_t n = readStandardInput(buffer)) bytes.append(buffer, n);
+  return bytes;
+}
+
+bool writeStandardOutputBytes(std::string_view bytes) {
   const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   while (!bytes.empty()) {
     DWORD written = 0;
@@ -26,4 +33,4 @@ bool writeStandardOutput(std::string_view bytes) {
   return true;
 }
 
-}  // namespace check::lsp
+}  // namespace platform

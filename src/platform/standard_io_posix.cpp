@@ -2,9 +2,9 @@
 
 #include <cerrno>
 
-#include "check/lsp/standard_io.h"
+#include "platform/standard_io.h"
 
-namespace check::lsp {
+namespace platform {
 
 std::size_t readStandardInput(std::span<char> buffer) {
   for (;;) {
@@ -14,7 +14,14 @@ std::size_t readStandardInput(std::span<char> buffer) {
   }
 }
 
-bool writeStandardOutput(std::string_view bytes) {
+std::string readStandardInputToEnd() {
+  std::string bytes;
+  char buffer[1 << 16];
+  while (const std::size_t n = readStandardInput(buffer)) bytes.append(buffer, n);
+  return bytes;
+}
+
+bool writeStandardOutputBytes(std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
@@ -24,4 +31,4 @@ bool writeStandardOutput(std::string_view bytes) {
   return true;
 }
 
-}  // namespace check::lsp
+}  // namespace platform
