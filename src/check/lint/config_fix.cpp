@@ -21,6 +21,15 @@ bool isTrimmed(char16_t unit) {
   return isXmlSpace(unit) || isInvisibleCharacter(unit);
 }
 
+// Where the text from `from` to `to` begins and ends without the blanks and
+// invisible characters around it.
+std::pair<std::size_t, std::size_t> trimmed(const std::u16string& text, std::size_t from,
+                                            std::size_t to) {
+  while (from < to && isTrimmed(text[from])) ++from;
+  while (to > from && isTrimmed(text[to - 1])) --to;
+  return {from, to};
+}
+
 bool samePlace(const Position& a, const Position& b) {
   return a.line == b.line && a.column == b.column;
 }
@@ -104,12 +113,9 @@ void planValue(const Planner& planner, const ValueFindings& found, const std::u1
   const std::u16string& text = textOf(planner);
   const std::optional<ElementSpan> span = elementAt(text, at, name);
   if (!span || !span->endName || span->firstMarkup + 2 != *span->endName) return;
-  std::size_t from = span->contentStart;
-  std::size_t to = span->firstMarkup;
-  std::size_t first = from;
-  while (first < to && isTrimmed(text[first])) ++first;
-  std::size_t last = to;
-  while (last > first && isTrimmed(text[last - 1])) --last;
+  const std::size_t from = span->contentStart;
+  const std::size_t to = span->firstMarkup;
+  const auto [first, last] = trimmed(text, from, to);
   const std::u16string_view middle = std::u16string_view(text).substr(first, last - first);
   // A reference at either end may stand for a blank.
   if (middle.empty() || middle.front() == u'&' ||
@@ -153,10 +159,7 @@ void planCode(Planner& planner, Finding* blanks, Finding* invisible, std::size_t
   const auto [from, to] = *value;
   const std::u16string code = text.substr(from, to - from);
   if (code.find_first_of(u"&<") != std::u16string::npos) return;
-  std::size_t first = from;
-  while (first < to && isTrimmed(text[first])) ++first;
-  std::size_t last = to;
-  while (last > first && isTrimmed(text[last - 1])) --last;
+  const auto [first, last] = trimmed(text, from, to);
   const bool invisibleInside =
       std::any_of(text.begin() + static_cast<std::ptrdiff_t>(first),
                   text.begin() + static_cast<std::ptrdiff_t>(last), isInvisibleCharacter);

@@ -230,7 +230,7 @@ const StatusCase kStatusCases[] = {
     {"version", {u"--version"}, 0, "pkgcustomize-check "},
     {"json as a synonym", {u"--json", u"--launcher=TRKVa_b_TR0107_x.exe"}, 0, "\"schemaVersion\": 1"},
     {"an unknown option", {u"--bogus"}, 2, "unknown option --bogus"},
-    {"an unknown format", {u"--format=xml"}, 2, "unknown format \"xml\""},
+    {"an unknown format", {u"--format=xml"}, 2, "unknown format \"xml\" (text, json, gcc, sarif or github)"},
     {"launcher without a name", {u"--launcher="}, 2, "--launcher needs a name"},
     {"format without a value", {u"--format"}, 2, "--format needs a value"},
     {"a second folder that does not exist", {u"one"}, 2, "the folder one does not exist"},
