@@ -58,20 +58,6 @@ long utf8Length(const std::u16string& line, long units) {
   return static_cast<long>(platform::toUtf8(std::u16string_view(line).substr(0, n)).size());
 }
 
-// How many code units of `line` its first `bytes` UTF-8 bytes hold.
-long utf16Length(const std::u16string& line, long bytes) {
-  long used = 0;
-  long units = 0;
-  for (std::size_t i = 0; i < line.size() && used < bytes;) {
-    const bool pair = line[i] >= 0xD800 && line[i] < 0xDC00 && i + 1 < line.size();
-    const std::size_t n = pair ? 2 : 1;
-    used += static_cast<long>(platform::toUtf8(std::u16string_view(line).substr(i, n)).size());
-    units += static_cast<long>(n);
-    i += n;
-  }
-  return units;
-}
-
 // A place of the check (lines and UTF-16 columns from 1) as an LSP position.
 Json lspPosition(const Session& session, const Document& doc, Position at) {
   const long line = std::max(0L, at.line - 1);
@@ -80,17 +66,6 @@ Json lspPosition(const Session& session, const Document& doc, Position at) {
     character = utf8Length(doc.lines[static_cast<std::size_t>(line)], character);
   }
   return {{"line", line}, {"character", character}};
-}
-
-// An LSP position's line, and its column in UTF-16 code units.
-std::pair<long, long> utf16Place(const Session& session, const std::vector<std::u16string>& lines,
-                                 const Json& position) {
-  const long line = position.value("line", 0L);
-  long character = position.value("character", 0L);
-  if (session.utf8 && line >= 0 && static_cast<std::size_t>(line) < lines.size()) {
-    character = utf16Length(lines[static_cast<std::size_t>(line)], character);
-  }
-  return {line, character};
 }
 
 // The byte offset in UTF-8 `text` of an LSP position.
@@ -160,7 +135,7 @@ Json diagnosticOf(const Session& session, const Document& doc, const Finding& f)
   return {{"range", {{"start", start}, {"end", end}}},
           {"severity", r.severity == Severity::Error ? 1 : 2},
           {"code", r.name},
-          {"codeDescription", {{"href", ruleLink(r.name)}}},
+          {"codeDescription", {{"href", ruleLink(r)}}},
           {"source", kSource},
           {"message", utf8(f.message)}};
 }
@@ -423,15 +398,13 @@ Json hover(Session& session, const Json& params, std::vector<Json>& out) {
   const std::string uri = params["textDocument"].value("uri", "");
   const Document* doc = checkedDocument(session, uri, out);
   if (doc == nullptr) return nullptr;
-  const auto [line, column] =
-      utf16Place(session, doc->lines, params.value("position", Json::object()));
-  (void)column;
+  const long line = params.value("position", Json::object()).value("line", 0L);
   std::string text;
   for (const Finding& f : doc->audit.findings) {
     if (f.file != kConfigFile || f.position.line - 1 != line) continue;
     const Rule& r = rule(f.rule);
     text += "`" + std::string(r.name) + "` (" + severityName(r.severity) + "): " + r.summary +
-            " — [docs/rules.md](" + ruleLink(r.name) + ")\n\n";
+            " — [docs/rules.md](" + ruleLink(r) + ")\n\n";
   }
   text += entryHover(doc->audit, line);
   if (text.empty()) return nullptr;
@@ -614,14 +587,9 @@ std::u16string uriPath(std::string_view uri) {
   return fs::path(platform::fromUtf8(path)).make_preferred().u16string();
 }
 
-std::string ruleLink(std::string_view ruleName) {
-  for (const Rule& r : allRules()) {
-    if (ruleName == r.name) {
-      return "https://pkgcustomize.invalid/docs/rules.md#" + std::string(r.name) + "-" +
-             severityName(r.severity);
-    }
-  }
-  return "https://pkgcustomize.invalid/docs/rules.md";
+std::string ruleLink(const Rule& rule) {
+  return "https://pkgcustomize.invalid/docs/rules.md#" + std::string(rule.name) + "-" +
+         severityName(rule.severity);
 }
 
 }  // namespace check::lsp

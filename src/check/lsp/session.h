@@ -77,7 +77,7 @@ std::vector<Json> checkPending(Session& session);
 std::string fileUri(const std::u16string& path);
 std::u16string uriPath(std::string_view uri);
 
-// The link to `ruleName`'s entry in docs/rules.md.
-std::string ruleLink(std::string_view ruleName);
+// The link to `rule`'s entry in docs/rules.md.
+std::string ruleLink(const Rule& rule);
 
 }  // namespace check::lsp
