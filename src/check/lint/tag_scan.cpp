@@ -46,7 +46,7 @@ std::optional<ElementSpan> elementAt(const std::u16string& text, std::size_t at,
       !isNameEnd(text[nameEnd])) {
     return std::nullopt;
   }
-  ElementSpan span{at + 1, pastMarkup(text, at), 0, std::nullopt};
+  ElementSpan span{at + 1, pastMarkup(text, at), {}, std::nullopt};
   if (span.contentStart == std::u16string::npos) return std::nullopt;
   span.firstMarkup = text.find(u'<', span.contentStart);
   if (text[span.contentStart - 2] == u'/') {

@@ -8,6 +8,7 @@
 
 #include "check/lint/config_fix.h"
 #include "check/lint/fix_run.h"
+#include "check/lint/source_text.h"
 #include "check_support.h"
 #include "package_folder.h"
 #include "platform/codepage.h"
@@ -84,6 +85,12 @@ const FixCase kFixCases[] = {
     {"a comment inside a value", withMarket(" de-de<!-- x -->"), "", {"blank-in-value"}},
     {"a misspelt value element",
      configOf({entry("TR0107", "<market_typ>de-de</market_typ>")}), kMended, {}},
+    {"a misspelt empty value element",
+     configOf({entry("TR0107", "<market_typ/>")}), configOf({entry("TR0107", "<market_type/>")}),
+     {"empty-value"}},
+    {"blanks around a value whose start tag quotes a >",
+     configOf({entry("TR0107", "<market_type a=\"x>\"> de-de</market_type>")}),
+     configOf({entry("TR0107", "<market_type a=\"x>\">de-de</market_type>")}), {}},
     {"a misspelt value element beside the right one",
      configOf({entry("TR0107", "<market_type>de-de</market_type><market_typ>fr</market_typ>")}),
      "", {"unknown-element"}},
@@ -135,8 +142,9 @@ TEST_P(Fix, MendsWhatIsCertainAndNothingElse) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, Fix, testing::ValuesIn(kFixCases), testing_support::ByWhat());
 
-// A fix whose edits overlap those of a fix made before it, or reach past the
-// end, is left out whole: none of its edits is made, though some would fit.
+// A fix whose edits overlap each other or those of a fix made before it, or
+// reach past the end, is left out whole: none of its edits is made, though
+// some would fit.
 TEST(ApplyFixes, MakesEachFixWholeOrNotAtAll) {
   const auto fix = [](check::RuleId id, std::vector<std::pair<std::size_t, std::size_t>> ranges,
                       const std::string& bytes) {
@@ -150,9 +158,10 @@ TEST(ApplyFixes, MakesEachFixWholeOrNotAtAll) {
   const std::vector<check::Finding> findings = {
       fix(check::RuleId::WrappedValue, {{3, 5}}, "HELLO"),
       fix(check::RuleId::UnknownElement, {{1, 1}, {10, 1}, {6, 2}}, "b"),  // the last overlaps
-      fix(check::RuleId::BlankInValue, {{3, 0}}, " "),  // inserts where the first begins
-      fix(check::RuleId::UnusedEntry, {{12, 1}}, "x"),  // past the end
-      fix(check::RuleId::BlankInCode, {{8, 0}}, "!"),   // inserts where the first ends
+      fix(check::RuleId::BlankInValue, {{3, 0}}, " "),             // inserts where the first begins
+      fix(check::RuleId::UnusedEntry, {{12, 1}}, "x"),             // past the end
+      fix(check::RuleId::BlankInCode, {{8, 0}}, "!"),              // inserts where the first ends
+      fix(check::RuleId::RepeatedValue, {{11, 1}, {10, 1}, {10, 1}}, "z"),  // its own overlap
       fix(check::RuleId::LooksLikeO, {{1, 1}}, "c"),
       fix(check::RuleId::LeftoverFile, {{0, 1}}, "?"),
   };
@@ -171,7 +180,18 @@ TEST(ApplyFixes, MakesEachFixWholeOrNotAtAll) {
                                         check::RuleId::LooksLikeO, check::RuleId::LeftoverFile}));
   EXPECT_EQ(skipped,
             (std::vector<check::RuleId>{check::RuleId::UnknownElement, check::RuleId::BlankInValue,
-                                        check::RuleId::UnusedEntry}));
+                                        check::RuleId::UnusedEntry, check::RuleId::RepeatedValue}));
+}
+
+// Each code unit's place, lines ending at CR LF, a lone CR or LF.
+TEST(SourceText, PlacesEachCodeUnit) {
+  const auto source = check::decodeSource("a\r\nb\rc\nd");
+  ASSERT_TRUE(source);
+  std::vector<check::Position> places;
+  for (std::size_t i = 0; i < source->xml.text.size(); ++i)
+    places.push_back(check::positionAt(*source, i));
+  EXPECT_EQ(places, (std::vector<check::Position>{
+                        {1, 1}, {1, 2}, {1, 3}, {2, 1}, {2, 2}, {3, 1}, {3, 2}, {4, 1}}));
 }
 
 // A place that is not in the file gets no fix.

@@ -60,6 +60,9 @@ const SuppressionCase kCases[] = {
      config(ignore("blank-in-value") + "\n", entry(kBlankMarket),
             "<package_type>E</package_type>\n    <market_type> fr-fr</market_type>"),
      {u"--all"}, {}, {"blank-in-value", "blank-in-value"}, 0, "2 suppressed"},
+    {"a run's finding at no place, from before the document element",
+     config(ignore("no-entry") + "\n", entry(kBlankMarket)), {u"--launcher=TRKVpack_v2_TR0999_x.exe"},
+     {}, {"no-entry"}, 0, "verdict        incomplete: config.xml has no <binary code=\"TR0999\">"},
     {"an empty element, whose run still stops",
      config("", "<binary code=\"TR0107\">\n    <package_type>O</package_type>\n    " + ignore("empty-value") +
                 "<quil_bar_pc/>\n    <market_type>de-de</market_type>\n  </binary>"),

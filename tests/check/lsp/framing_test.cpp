@@ -33,9 +33,8 @@ const FramingCase kFramingCases[] = {
      {"Content-Len", "gth: 37\r\n\r", "\n{\"jsonrpc\":\"2.0\",", "\"id\":1,\"method\":\"a\"}"},
      {"1"}},
     {"a body not yet whole is held", {framed(kOne).substr(0, 30)}, {}, 30},
-    {"another header and any case",
-     {"content-length: 37\r\nContent-Type: application/vscode-jsonrpc; charset=utf-8\r\n\r\n" +
-      kOne},
+    {"other headers around it, any case and leading zeros",
+     {"Content-Type: x\r\ncontent-length: 000000000037\r\nX-Other: y\r\n\r\n" + kOne},
      {"1"}},
     {"bytes in the body that are not UTF-8 text",
      {framed(R"({"id":1,"method":"a","x":")" + std::string("\xE9") + "\"}")},
@@ -80,6 +79,7 @@ TEST(Framing, WritesWhatItReads) {
   const auto frames = readFrames(reader, check::lsp::frame(message) + check::lsp::frame(message));
   ASSERT_EQ(frames.size(), 2u);
   EXPECT_EQ(frames[1].message, message);
+  EXPECT_EQ(check::lsp::frame(message), framed(message.dump()));  // a body of one line
 }
 
 }  // namespace

@@ -68,7 +68,7 @@ const AuditCase kAuditCases[] = {
      with(kPackage, "config.xml",
           config(entry("TR01",
                        "<package_type>o</package_type><quil_bar_pc>1A </quil_bar_pc>"
-                       "<market_type>de</market_type><market_type>fr</market_type>") +  // 3
+                       "<market_type>d\xC2\xB0</market_type><market_type>fr</market_type>") +  // 3
                  entry("TR 2",
                        "<package_type>E</package_type><market_type>\xE2\x80\x8B"
                        "fr</market_type>") +  // 4
@@ -143,7 +143,7 @@ const AuditCase kAuditCases[] = {
     {"windows-1252 text in a file declared UTF-8",
      with(kPackage, "config.xml",
           "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<config>\r\n" +
-              entry("TR01", "<package_type>E</package_type><market_type>d\xE9</market_type>") +
+              entry("TR01", "<package_type>E</package_type><market_type>d\xFF</market_type>") +
               "</config>\r\n"),
      1,
      "0 packages: 0 complete, 0 incomplete; 1 error, 1 warning (config-unreadable 1, "
@@ -271,6 +271,7 @@ const ClosestCase kClosestCases[] = {
     {"the closer of two near", u"colr", {u"colour", u"color"}, u"color"},
     {"a tie, in code-unit order", u"cat", {u"cut", u"bat"}, u"bat"},
     {"letter case aside", u"MARKET_TYPE", {u"package_type", u"market_type"}, u"market_type"},
+    {"two edits", u"colr", {u"colour"}, u"colour"},
     {"three edits", u"mrket_tp", {u"market_type"}, u""},
 };
 

@@ -1,11 +1,13 @@
 // What the check tool prints in each format, and its exit statuses.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <fstream>
 #include <regex>
 #include <sstream>
 
 #include "check/lint/finding.h"
+#include "check/lsp/session.h"
 #include "check/report/line_report.h"
 #include "check_support.h"
 #include "package_folder.h"
@@ -185,8 +187,10 @@ TEST(Escapes, KeepEachReaderRight) {
   }
   const check::ReportContext context{u"/p", u"", false, false};
   EXPECT_EQ(check::githubReport(
-                context, {check::makeFinding(check::RuleId::RunError, u"a:b,c", u"1%\r\n2:3,4")}),
-            "::error file=a%3Ab%2Cc,line=1,col=1,title=run-error::1%25%0D%0A2:3,4\n");
+                context, {check::makeFinding(check::RuleId::RunError, u"a:b,c", u"1%\r\n2:3,4"),
+                          check::makeFinding(check::RuleId::NoLauncher, u"", u"m")}),
+            "::error file=a%3Ab%2Cc,line=1,col=1,title=run-error::1%25%0D%0A2:3,4\n"
+            "::error title=no-launcher::m\n");
 }
 
 // GitHub shows ten error and ten warning annotations of a step: past that,
@@ -275,6 +279,12 @@ TEST(Rules, AreInPlaceAndDocumented) {
                                 (rule.severity == check::Severity::Error ? "error" : "warning") +
                                 ")";
     EXPECT_NE(text.str().find(heading), std::string::npos) << heading;
+    std::string anchor = "#";  // the heading's, as GitHub makes it
+    for (const char c : heading.substr(4)) {
+      if (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == ' ')
+        anchor += c == ' ' ? '-' : c;
+    }
+    EXPECT_TRUE(check::lsp::ruleLink(rule).ends_with(anchor)) << anchor;
   }
 }
 

@@ -36,6 +36,10 @@ const DiffCase kDiffCases[] = {
     {"a head and a tail kept around lines of other counts", "1\n2\n3\n4\n5\n",
      "1\n2\nX\nY\nZ\n4\n5\n", true,
      "--- a/f\n+++ b/f\n@@ -1,5 +1,7 @@\n 1\n 2\n-3\n+X\n+Y\n+Z\n 4\n 5\n"},
+    {"a line added that repeats the last", "a\n", "a\na\n", true,
+     "--- a/f\n+++ b/f\n@@ -1 +1,2 @@\n a\n+a\n"},
+    {"a line moved, its line end kept", "x\r\ny\r\n", "y\r\nx\r\n", true,
+     "--- a/f\n+++ b/f\n@@ -1,2 +1,2 @@\n-x\n y\n+x\n"},
     {"line added in the middle", "a\nb\nc\nd\ne\n", "a\nb\nX\nc\nd\ne\n", true,
      "--- a/f\n+++ b/f\n@@ -1,5 +1,6 @@\n a\n b\n+X\n c\n d\n e\n"},
 };
