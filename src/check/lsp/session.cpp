@@ -544,24 +544,6 @@ std::vector<Json> checkPending(Session& session) {
   return out;
 }
 
-std::string fileUri(const std::u16string& path) {
-  std::string generic = platform::toUtf8(fs::path(path).generic_u16string());
-  std::string uri = "file://";
-  if (!generic.starts_with("/")) uri += "/";
-  static const char hex[] = "0123456789ABCDEF";
-  for (const char c : generic) {
-    const unsigned char b = static_cast<unsigned char>(c);
-    if (std::isalnum(b) || std::string_view("-._~/:").find(c) != std::string_view::npos) {
-      uri += c;
-    } else {
-      uri += '%';
-      uri += hex[b >> 4];
-      uri += hex[b & 15];
-    }
-  }
-  return uri;
-}
-
 std::u16string uriPath(std::string_view uri) {
   if (!uri.starts_with("file://")) return {};
   uri.remove_prefix(7);

@@ -73,8 +73,7 @@ bool hasPending(const Session& session);
 // publishes what was found.
 std::vector<Json> checkPending(Session& session);
 
-// The file URI of `path` and back; empty when `uri` is not a file URI.
-std::string fileUri(const std::u16string& path);
+// The path of a file URI (fileUri() back); empty when `uri` is not one.
 std::u16string uriPath(std::string_view uri);
 
 // The link to `rule`'s entry in docs/rules.md.

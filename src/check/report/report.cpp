@@ -1,5 +1,9 @@
 #include "check/report/report.h"
 
+#include <cctype>
+#include <filesystem>
+#include <string_view>
+
 #include "check/report/unified_diff.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
@@ -29,6 +33,24 @@ std::string shownFile(const ReportContext& context, const std::u16string& file) 
     path += platform::kPathSeparator;
   }
   return utf8(path + file);
+}
+
+std::string fileUri(const std::u16string& path) {
+  std::string generic = platform::toUtf8(std::filesystem::path(path).generic_u16string());
+  std::string uri = "file://";
+  if (!generic.starts_with("/")) uri += "/";
+  static const char hex[] = "0123456789ABCDEF";
+  for (const char c : generic) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    if (std::isalnum(b) || std::string_view("-._~/:").find(c) != std::string_view::npos) {
+      uri += c;
+    } else {
+      uri += '%';
+      uri += hex[b >> 4];
+      uri += hex[b & 15];
+    }
+  }
+  return uri;
 }
 
 std::string shownFolder(const ReportContext& context) {

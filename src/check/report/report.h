@@ -41,6 +41,10 @@ std::string utf8FromNarrow(const std::string& text);
 // The file a finding is about, as a path from where the tool was started.
 std::string shownFile(const ReportContext& context, const std::u16string& file);
 
+// The file URI of `path`, its bytes beyond the unreserved ones in UTF-8
+// and percent-encoded, as SARIF and the Language Server Protocol name files.
+std::string fileUri(const std::u16string& path);
+
 // The package folder as given, or "." for the current directory.
 std::string shownFolder(const ReportContext& context);
 

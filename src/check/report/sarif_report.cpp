@@ -1,9 +1,7 @@
 #include "check/report/sarif_report.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
-#include <string_view>
 
 #include "check/report/json_report.h"
 
@@ -52,24 +50,8 @@ json rules() {
 
 // The folder as a file URI ending in "/", for originalUriBaseIds.
 std::string folderUri(const std::u16string& folder) {
-  std::string path = utf8(folder);
-  for (char& c : path) {
-    if (c == '\\') c = '/';
-  }
-  if (path.empty() || path.back() != '/') path += '/';
-  std::string uri = path.front() == '/' ? "file://" : "file:///";
-  const char* const hex = "0123456789ABCDEF";
-  for (const char c : path) {
-    const auto byte = static_cast<unsigned char>(c);
-    const bool plain =
-        std::isalnum(byte) || std::string_view("/-._~:").find(c) != std::string_view::npos;
-    if (plain) {
-      uri += c;
-    } else {
-      uri += {'%', hex[byte >> 4], hex[byte & 15]};
-    }
-  }
-  return uri;
+  std::string uri = fileUri(folder);
+  return uri.ends_with('/') ? uri : uri + "/";
 }
 
 // Base64, as SARIF carries bytes.

@@ -228,7 +228,7 @@ TEST(Protocol, UrisOfPathsAndBack) {
   const std::u16string path = (fs::temp_directory_path() / u"d\u00e9j\u00e0 vu#1" / u"config.xml")
                                   .make_preferred()
                                   .u16string();
-  const std::string uri = check::lsp::fileUri(path);
+  const std::string uri = check::fileUri(path);
   EXPECT_EQ(uri.find_first_of(" #"), std::string::npos) << uri;
   EXPECT_EQ(check::lsp::uriPath(uri), path);
   EXPECT_EQ(check::lsp::uriPath("https://host/config.xml"), u"");
@@ -304,7 +304,7 @@ TEST_P(Folder, DiagnosticsAreTheAuditsFindingsAndFixesWriteWhatFixWrites) {
 
   Session session;
   session.auditor = check::lsp::auditBuffer;
-  const std::string uri = check::lsp::fileUri((dir / "config.xml").u16string());
+  const std::string uri = check::fileUri((dir / "config.xml").u16string());
   const std::string text = check::readableText(bytes);
   check::lsp::handleMessage(
       session,
