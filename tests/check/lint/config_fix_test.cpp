@@ -67,6 +67,7 @@ const FixCase kFixCases[] = {
      "    <market_type>de-de</market_type>\r\n  </binary>\r\n</config>\r\n",
      {}},
     {"blanks around a value", withMarket(" \tde-de  "), kMended, {}},
+    {"blanks around a value that ends in ;", withMarket(" de-de;"), withMarket("de-de;"), {}},
     {"a type that looks like O",
      configOf({entry("TR0107", "<market_type>de-de</market_type>",
                      "<package_type> O</package_type><quil_bar_pc>1</quil_bar_pc>")}),
@@ -158,9 +159,9 @@ TEST(ApplyFixes, MakesEachFixWholeOrNotAtAll) {
   const std::vector<check::Finding> findings = {
       fix(check::RuleId::WrappedValue, {{3, 5}}, "HELLO"),
       fix(check::RuleId::UnknownElement, {{1, 1}, {10, 1}, {6, 2}}, "b"),  // the last overlaps
-      fix(check::RuleId::BlankInValue, {{3, 0}}, " "),             // inserts where the first begins
-      fix(check::RuleId::UnusedEntry, {{12, 1}}, "x"),             // past the end
-      fix(check::RuleId::BlankInCode, {{8, 0}}, "!"),              // inserts where the first ends
+      fix(check::RuleId::BlankInValue, {{3, 0}}, " "),  // inserts where the first begins
+      fix(check::RuleId::UnusedEntry, {{12, 1}}, "x"),  // past the end
+      fix(check::RuleId::BlankInCode, {{8, 0}}, "!"),   // inserts where the first ends
       fix(check::RuleId::RepeatedValue, {{11, 1}, {10, 1}, {10, 1}}, "z"),  // its own overlap
       fix(check::RuleId::LooksLikeO, {{1, 1}}, "c"),
       fix(check::RuleId::LeftoverFile, {{0, 1}}, "?"),
