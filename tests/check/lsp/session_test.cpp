@@ -141,7 +141,6 @@ const ProtocolCase kProtocolCases[] = {
     {"requests before initialize",
      {request(1, "textDocument/hover"), open("BAD"), "check", kInit},
      {"#1 -32002", "#1 ok utf-16"}},
-    {"UTF-8 positions when the client offers them", {kUtf8Init}, {"#1 ok utf-8"}},
     {"initialize twice", {kInit, kInit}, {"#1 ok utf-16", "#1 -32600"}},
     {"an unknown method; an unknown notification and a response are passed over",
      {kInit, kInitialized, request(2, "textDocument/definition"),
@@ -175,7 +174,7 @@ const ProtocolCase kProtocolCases[] = {
      {kInit, open("<a>\xF0\x9F\x98\x80</a>\r\n<b/>"), insert(2, 0, 5, "BAD"),
       insert(3, 1, 1, "BAD"), "check"},
      {"#1 ok utf-16", "publish config.xml v3: unknown-element@0:5 unknown-element@1:1"}},
-    {"edits in UTF-8 bytes: that character counts four",
+    {"UTF-8 positions when the client offers them: that character counts four",
      {kUtf8Init, open("<a>\xC3\xA9\xF0\x9F\x98\x80</a>\n\xC3\xA9"), insert(2, 0, 9, "BAD"),
       insert(3, 0, 0, "BAD"), insert(4, 1, 2, "BAD"), "check"},
      {"#1 ok utf-8",
@@ -241,12 +240,8 @@ struct FolderCase {
   std::string (*encode)(const std::u16string& text);
 };
 
-std::string asUtf8(const std::u16string& text) {
-  return platform::toUtf8(text);
-}
-
 const FolderCase kFolderCases[] = {
-    {"UTF-8", "UTF-8", asUtf8},
+    {"UTF-8", "UTF-8", [](const std::u16string& text) { return platform::toUtf8(text); }},
     {"windows-1252", "windows-1252", check_support::asLatin1},
     {"UTF-16 with a byte-order mark", "UTF-16", check_support::asUtf16le},
 };
