@@ -15,7 +15,12 @@ namespace platform {
 std::size_t readStandardInput(std::span<char> buffer);
 
 // Everything standard input has, up to its end or an error.
-std::string readStandardInputToEnd();
+inline std::string readStandardInputToEnd() {
+  std::string bytes;
+  char buffer[1 << 16];
+  while (const std::size_t n = readStandardInput(buffer)) bytes.append(buffer, n);
+  return bytes;
+}
 
 // Writes all of `bytes` to standard output; false when it is closed.
 bool writeStandardOutputBytes(std::string_view bytes);

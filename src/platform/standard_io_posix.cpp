@@ -14,13 +14,6 @@ std::size_t readStandardInput(std::span<char> buffer) {
   }
 }
 
-std::string readStandardInputToEnd() {
-  std::string bytes;
-  char buffer[1 << 16];
-  while (const std::size_t n = readStandardInput(buffer)) bytes.append(buffer, n);
-  return bytes;
-}
-
 bool writeStandardOutputBytes(std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), bytes.size());

@@ -15,13 +15,6 @@ std::size_t readStandardInput(std::span<char> buffer) {
   return read;
 }
 
-std::string readStandardInputToEnd() {
-  std::string bytes;
-  char buffer[1 << 16];
-  while (const std::size_t n = readStandardInput(buffer)) bytes.append(buffer, n);
-  return bytes;
-}
-
 bool writeStandardOutputBytes(std::string_view bytes) {
   const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   while (!bytes.empty()) {
