@@ -175,7 +175,7 @@ const ProtocolCase kProtocolCases[] = {
       insert(3, 1, 1, "BAD"), "check"},
      {"#1 ok utf-16", "publish config.xml v3: unknown-element@0:5 unknown-element@1:1"}},
     {"UTF-8 positions when the client offers them: that character counts four",
-     {kUtf8Init, open("<a>\xC3\xA9\xF0\x9F\x98\x80</a>\n\xC3\xA9"), insert(2, 0, 9, "BAD"),
+     {kUtf8Init, open("<a>\xC3\xA9\xF0\x9F\x98\x80</a>\r\n\xC3\xA9"), insert(2, 0, 9, "BAD"),
       insert(3, 0, 0, "BAD"), insert(4, 1, 2, "BAD"), "check"},
      {"#1 ok utf-8",
       "publish config.xml v4: unknown-element@0:0 unknown-element@0:12 unknown-element@1:2"}},
