@@ -64,10 +64,6 @@ bool samePlaces(const std::vector<std::string>& actual, const std::vector<std::s
   return true;
 }
 
-std::u16string wide(const std::string& ascii) {
-  return std::u16string(ascii.begin(), ascii.end());
-}
-
 std::string oneEntryConfig(const std::vector<std::string>& values) {
   std::string text = "<?xml version=\"1.0\"?>\n<config>\n  <binary code=\"TR0107\">\n";
   for (const std::string& value : values) text += "    " + value + "\n";

@@ -30,9 +30,6 @@ std::vector<std::string> findingPlaces(const nlohmann::json& report);
 // and some give none).
 bool samePlaces(const std::vector<std::string>& actual, const std::vector<std::string>& expected);
 
-// ASCII text as wide text.
-std::u16string wide(const std::string& ascii);
-
 // `text` as an editor saves it in ISO-8859-1 (windows-1252 where the two
 // agree; "?" for what neither holds), or in UTF-16 LE with a byte-order mark.
 std::string asLatin1(const std::u16string& text);

@@ -286,6 +286,8 @@ TEST_P(Folder, DiagnosticsAreTheAuditsFindingsAndFixesWriteWhatFixWrites) {
                  "ditor");  // a line of its own
   const std::string bytes = c.encode(platform::fromUtf8(source));
   testing_support::writeFile(dir / "config.xml", bytes);
+  testing_support::writeFile(dir / ".pkgcustomize-Ab12Cd",
+                             "");  // a leftover, which fix all removes
 
   // What the command line finds about config.xml, as LSP positions.
   std::vector<std::string> expected;
@@ -304,7 +306,7 @@ TEST_P(Folder, DiagnosticsAreTheAuditsFindingsAndFixesWriteWhatFixWrites) {
   check::lsp::handleMessage(
       session,
       Json::parse(
-          R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"capabilities":{"workspace":{"workspaceEdit":{"documentChanges":true}}}}})"));
+          R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"capabilities":{"workspace":{"workspaceEdit":{"documentChanges":true,"resourceOperations":["delete"]}}}}})"));
   check::lsp::handleMessage(
       session, {{"jsonrpc", "2.0"},
                 {"method", "textDocument/didOpen"},
@@ -322,7 +324,7 @@ TEST_P(Folder, DiagnosticsAreTheAuditsFindingsAndFixesWriteWhatFixWrites) {
     }
   }
   EXPECT_EQ(published, expected);
-  EXPECT_EQ(otherFiles, std::vector<std::string>{"kv-setup_o.cmd"});
+  EXPECT_EQ(otherFiles, (std::vector<std::string>{".pkgcustomize-Ab12Cd", "kv-setup_o.cmd"}));
 
   // Each quick fix, as the fix of its finding alone; then all of them, as --fix.
   const check::Audit audit = check::lsp::auditBuffer(dir.path().u16string(), bytes);
@@ -344,8 +346,12 @@ TEST_P(Folder, DiagnosticsAreTheAuditsFindingsAndFixesWriteWhatFixWrites) {
   }
   const Json& fixAll = actions[fixable.size()];
   EXPECT_EQ(fixAll["kind"], "source.fixAll");
+  EXPECT_EQ(fixAll["edit"]["documentChanges"].back(),
+            (Json{{"kind", "delete"},
+                  {"uri", check::fileUri((dir / ".pkgcustomize-Ab12Cd").u16string())}}));
   const std::string all = applied(text, fixAll["edit"]["documentChanges"][0]["edits"]);
   check_support::runCheck({u"--all", u"--fix", dir.path().u16string()});
+  testing_support::writeFile(dir / ".pkgcustomize-Ab12Cd", "");  // which --fix removed
   EXPECT_EQ(all, check::readableText(testing_support::readFile(dir / "config.xml")));
 
   // Then each "ignore RULE for this entry": that rule's findings about the

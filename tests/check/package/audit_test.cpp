@@ -9,6 +9,7 @@
 #include "check/report/report.h"
 #include "check_support.h"
 #include "package_folder.h"
+#include "platform/codepage.h"
 #include "row_names.h"
 #include "test_support.h"
 
@@ -32,13 +33,6 @@ const std::string kEValues = "<package_type>E</package_type><market_type>fr-fr</
 const std::string kOValues =
     "<package_type>O</package_type><quil_bar_pc>1A2B</quil_bar_pc><market_type>de</market_type>";
 
-// Latin-1 text as UTF-16LE bytes, without a byte-order mark.
-std::string utf16le(const std::string& latin1) {
-  std::string bytes;
-  for (const char c : latin1) bytes += {c, '\0'};
-  return bytes;
-}
-
 struct AuditCase {
   const char* what;
   Folder folder;
@@ -47,6 +41,7 @@ struct AuditCase {
   std::vector<std::string> findings;  // RULE@FILE:LINE:COLUMN, in order
 };
 
+// clang-format off
 const AuditCase kAuditCases[] = {
     {"the sample", kPackage, 0, "2 packages: 2 complete, 0 incomplete; 0 errors, 0 warnings", {}},
     {"entries no run reads",
@@ -57,8 +52,7 @@ const AuditCase kAuditCases[] = {
                  "  <group>" + entry("TR04", kEValues) + "  </group>\n" +   // 8
                  "  <binnary code=\"TR05\">" + kEValues + "</binnary>\n" +  // 10
                  "  <note/>\n")),                                           // 11
-     1,
-     "1 package: 1 complete, 0 incomplete; 5 errors, 3 warnings (duplicate-entry 1, "
+     1, "1 package: 1 complete, 0 incomplete; 5 errors, 3 warnings (duplicate-entry 1, "
      "unknown-element 2, unused-entry 5)",
      {"duplicate-entry@config.xml:4:3", "unused-entry@config.xml:5:3",
       "unused-entry@config.xml:6:11", "unused-entry@config.xml:7:11",
@@ -75,8 +69,7 @@ const AuditCase kAuditCases[] = {
                  entry("TR03",
                        "<package_type>O</package_type><quil_bar_pc> 1A2B"
                        "</quil_bar_pc>\n<market_type>de\n</market_type>"))),  // 5, 6
-     1,
-     "3 packages: 2 complete, 1 incomplete; 1 error, 7 warnings (blank-in-code 1, "
+     1, "3 packages: 2 complete, 1 incomplete; 1 error, 7 warnings (blank-in-code 1, "
      "blank-in-value 1, ignored-bar-pc 1, invisible-character 1, line-break-in-script 1, "
      "looks-like-o 1, repeated-value 1, wrapped-value 1)",
      {"looks-like-o@config.xml:3:23", "ignored-bar-pc@config.xml:3:53",
@@ -88,35 +81,30 @@ const AuditCase kAuditCases[] = {
           config(entry("TR01",
                        "<package_type>O</package_type><quil_bar_pc>1A2B</quil_bar_pc>"
                        "<market_type>fr-\xC3\xA9</market_type>"))),
-     0,
-     "1 package: 1 complete, 0 incomplete; 0 errors, 1 warning (script-code-page 1)",
+     0, "1 package: 1 complete, 0 incomplete; 0 errors, 1 warning (script-code-page 1)",
      {"script-code-page@config.xml:3"}},
     {"prepared files that fail every package using them",
      with(
          with(without(kPackage, "kv-setup_e.cmd"), "kvsetup_o.cif", "Bar=B8DF\r\nMarket=en-us\r\n"),
          "config.xml",
          config(entry("TR0107", kOValues) + entry("TR0200", kEValues) + entry("TR0300", kEValues))),
-     1,
-     "3 packages: 0 complete, 3 incomplete; 2 errors, 0 warnings (missing-text 1, missing-variant "
+     1, "3 packages: 0 complete, 3 incomplete; 2 errors, 0 warnings (missing-text 1, missing-variant "
      "1)",
      {"missing-variant@kv-setup_e.cmd", "missing-text@kvsetup_o.cif"}},
     {"a document element of another name",
      with(kPackage, "config.xml", "<settings>\n" + entry("TR01", kEValues) + "</settings>\n"),
-     1,
-     "0 packages: 0 complete, 0 incomplete; 1 error, 0 warnings (wrong-document-element 1)",
+     1, "0 packages: 0 complete, 0 incomplete; 1 error, 0 warnings (wrong-document-element 1)",
      {"wrong-document-element@config.xml:1:1"}},
     {"config.xml that does not parse",
      with(kPackage, "config.xml", config(entry("TR01", "<package_type>"))),
-     1,
-     "0 packages: 0 complete, 0 incomplete; 1 error, 0 warnings (config-unreadable 1)",
+     1, "0 packages: 0 complete, 0 incomplete; 1 error, 0 warnings (config-unreadable 1)",
      {"config-unreadable@config.xml:3"}},
     {"UTF-8 text in a file declared windows-1252",
      with(kPackage, "config.xml",
           "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<config>\n" +
               entry("TR01", "<package_type>E</package_type><market_type>d\xC3\xA9</market_type>") +
               "</config>\n"),
-     0,
-     "1 package: 1 complete, 0 incomplete; 0 errors, 1 warning (encoding-mismatch 1)",
+     0, "1 package: 1 complete, 0 incomplete; 0 errors, 1 warning (encoding-mismatch 1)",
      {"encoding-mismatch@config.xml:3:53"}},
     {"a curly quote in UTF-8, in a file declared windows-1252",
      with(kPackage, "config.xml",
@@ -125,50 +113,46 @@ const AuditCase kAuditCases[] = {
                     "<package_type>E</package_type><market_type>\xE2\x80\x99</market_type>") +
               entry("TR02", "<package_type>E</package_type><market_type>\xC3\xA9</market_type>") +
               "</config>\n"),
-     0,
-     "2 packages: 2 complete, 0 incomplete; 0 errors, 1 warning (encoding-mismatch 1)",
+     0, "2 packages: 2 complete, 0 incomplete; 0 errors, 1 warning (encoding-mismatch 1)",
      {"encoding-mismatch@config.xml:3:53"}},
     {"an unusual encoding",
      with(kPackage, "config.xml",
           "<?xml version=\"1.0\" encoding=\"US-ASCII\"?>\n<config>\n" + entry("TR01", kEValues) +
               "</config>\n"),
-     0,
-     "1 package: 1 complete, 0 incomplete; 0 errors, 1 warning (unusual-encoding 1)",
+     0, "1 package: 1 complete, 0 incomplete; 0 errors, 1 warning (unusual-encoding 1)",
      {"unusual-encoding@config.xml:1:1"}},
     {"a leftover of an interrupted run",
      with(kPackage, ".pkgcustomize-Xy12Zw", ""),
-     0,
-     "2 packages: 2 complete, 0 incomplete; 0 errors, 1 warning (leftover-file 1)",
+     0, "2 packages: 2 complete, 0 incomplete; 0 errors, 1 warning (leftover-file 1)",
      {"leftover-file@.pkgcustomize-Xy12Zw"}},
     {"windows-1252 text in a file declared UTF-8",
      with(kPackage, "config.xml",
           "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<config>\r\n" +
               entry("TR01", "<package_type>E</package_type><market_type>d\xFF</market_type>") +
               "</config>\r\n"),
-     1,
-     "0 packages: 0 complete, 0 incomplete; 1 error, 1 warning (config-unreadable 1, "
+     1, "0 packages: 0 complete, 0 incomplete; 1 error, 1 warning (config-unreadable 1, "
      "encoding-mismatch 1)",
      {"config-unreadable@config.xml:*", "encoding-mismatch@config.xml:3:67"}},
     {"UTF-16 without a byte-order mark that does not parse",
      with(kPackage, "config.xml",
-          utf16le("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<config>\n" +
-                  entry("TR01", "<package_type>E</package_type><market_type>d\xE9") +
-                  "</config>\n")),
-     1,
-     "0 packages: 0 complete, 0 incomplete; 1 error, 0 warnings (config-unreadable 1)",
+          asUtf16le(platform::fromUtf8(
+                        "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<config>\n" +
+                        entry("TR01", "<package_type>E</package_type><market_type>d\xC3\xA9") +
+                        "</config>\n"))
+              .substr(2)),
+     1, "0 packages: 0 complete, 0 incomplete; 1 error, 0 warnings (config-unreadable 1)",
      {"config-unreadable@config.xml:*"}},
     {"no config.xml",
      without(kPackage, "config.xml"),
-     1,
-     "0 packages: 0 complete, 0 incomplete; 1 error, 0 warnings (no-config 1)",
+     1, "0 packages: 0 complete, 0 incomplete; 1 error, 0 warnings (no-config 1)",
      {"no-config@config.xml"}},
     {"entries past line 65535",
      with(kPackage, "config.xml",
           config(std::string(70000, '\n') + entry("TR01", kEValues) + entry("TR01", kEValues))),
-     0,
-     "1 package: 1 complete, 0 incomplete; 0 errors, 1 warning (duplicate-entry 1)",
+     0, "1 package: 1 complete, 0 incomplete; 0 errors, 1 warning (duplicate-entry 1)",
      {"duplicate-entry@config.xml:70004:3"}},
 };
+// clang-format on
 
 class Audit : public testing::TestWithParam<AuditCase> {};
 
@@ -209,7 +193,8 @@ TEST_P(Audit, FindsWhatTheWholeFileShows) {
   const auto all = report["findings"];
   for (const auto& row : report["packages"]) {
     const auto single =
-        checkJson({u"--launcher", wide(row["launcher"]), package.path().u16string()});
+        checkJson({u"--launcher", platform::fromUtf8(row["launcher"].get<std::string>()),
+                   package.path().u16string()});
     for (auto f : single["findings"]) {
       const bool listed = std::any_of(all.begin(), all.end(), [&](auto g) {
         g["packages"] = nullptr;

@@ -11,6 +11,7 @@
 #include "check/report/line_report.h"
 #include "check_support.h"
 #include "package_folder.h"
+#include "platform/codepage.h"
 #include "row_names.h"
 #include "test_support.h"
 
@@ -131,7 +132,8 @@ TEST(Sarif, EndsAQuestionWithItsMark) {
 TEST(Json, KeepsItsShape) {
   TempDir package;
   writeFolder(package.path(), kPackage);
-  const auto complete = checkJson({u"--launcher", wide(kO), package.path().u16string()});
+  const auto complete =
+      checkJson({u"--launcher", platform::fromUtf8(kO), package.path().u16string()});
   const auto early = checkJson({u"--launcher=KV.exe", package.path().u16string()});
   const auto keys = [](const nlohmann::json& object) {
     std::vector<std::string> names;
