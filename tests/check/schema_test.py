@@ -49,6 +49,7 @@ ROWS = [
     ("blanks around a value", config(entry(body="<package_type> O </package_type><market_type>x</market_type>")), False),
     ("a schema location", config(entry(), head=SCHEMA_LOCATION), False),
     ("another attribute on an entry", config('<binary code="TR01" note="x"><package_type>E</package_type><market_type>x</market_type></binary>'), False),
+    ("another attribute on a value", config(entry(body='<package_type note="x">E</package_type><market_type a="&gt;">x</market_type>')), False),
     ("a code with a dot", config(entry(code="TR01.7")), False),
     ("a misspelt entry", config("<binnary code=\"TR0420\"><package_type>E</package_type><market_type>x</market_type></binnary>"), True),
     ("an entry without a code", config("<binary><package_type>E</package_type><market_type>x</market_type></binary>"), True),
