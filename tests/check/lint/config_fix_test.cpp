@@ -68,6 +68,7 @@ const FixCase kFixCases[] = {
      {}},
     {"blanks around a value", withMarket(" \tde-de  "), kMended, {}},
     {"blanks around a value that ends in ;", withMarket(" de-de;"), withMarket("de-de;"), {}},
+    {"blanks around a value holding a reference", withMarket(" de&amp;de "), withMarket("de&amp;de"), {}},
     {"a type that looks like O",
      configOf({entry("TR0107", "<market_type>de-de</market_type>",
                      "<package_type> O</package_type><quil_bar_pc>1</quil_bar_pc>")}),

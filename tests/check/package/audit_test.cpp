@@ -102,7 +102,7 @@ const AuditCase kAuditCases[] = {
     {"UTF-8 text in a file declared windows-1252",
      with(kPackage, "config.xml",
           "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<config>\n" +
-              entry("TR01", "<package_type>E</package_type><market_type>d\xC3\xA9</market_type>") +
+              entry("TR01", "<package_type>E</package_type><market_type>d\xC3\xBF</market_type>") +
               "</config>\n"),
      0, "1 package: 1 complete, 0 incomplete; 0 errors, 1 warning (encoding-mismatch 1)",
      {"encoding-mismatch@config.xml:3:53"}},
@@ -125,9 +125,9 @@ const AuditCase kAuditCases[] = {
      with(kPackage, ".pkgcustomize-Xy12Zw", ""),
      0, "2 packages: 2 complete, 0 incomplete; 0 errors, 1 warning (leftover-file 1)",
      {"leftover-file@.pkgcustomize-Xy12Zw"}},
-    {"windows-1252 text in a file declared UTF-8",
+    {"windows-1252 text in a file declared UTF-8, lines ending in CR LF and CR",
      with(kPackage, "config.xml",
-          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<config>\r\n" +
+          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<config>\r" +
               entry("TR01", "<package_type>E</package_type><market_type>d\xFF</market_type>") +
               "</config>\r\n"),
      1, "0 packages: 0 complete, 0 incomplete; 1 error, 1 warning (config-unreadable 1, "
