@@ -44,31 +44,24 @@ const std::string kNotOurs = "kvsetup.cif.pkgcustomize-1234567";  // one charact
 
 // The typical run, started directly and through an intermediate process (the
 // x86 stage of script/test runs just these two, by name, when short of time).
+// clang-format off
 const Scenario kScenarios[] = {
     {"typical run", kO, kPackage, kOPatched},
     {"typical run through an intermediate process", kO, kPackage, kOPatched, true},
     {"arguments are ignored", kO, kPackage, kOPatched, false, {}, {"--help", "/?", kECmd}},
-    {"cif, e variant", "TRKVpack_v2_TR0200_x.exe", kPackage,
-     with(kPackage, "kvsetup.cif", "[Setup]\r\nInf=INSTALL_TR0200.INF\r\nEdition=E\r\n")},
+    {"cif, e variant", "TRKVpack_v2_TR0200_x.exe", kPackage, with(kPackage, "kvsetup.cif", "[Setup]\r\nInf=INSTALL_TR0200.INF\r\nEdition=E\r\n")},
     {"cmd, o variant", kOCmd, kPackage, with(kCifNamed, "kv-setup.cmd", kCmdOPatched)},
     {"cmd, e variant", "TRKVpack_v2_TR0200_L.exe", kPackage,
-     with(with(kPackage, "kv-setup.cmd", kCmdE), "kvsetup.cif",
-          "[Setup]\r\nInf=INSTALL_TR0200.INF\r\nBar=B8DF\r\nMarket=en-us\r\n"),
-     true},
-    {"cmd run without a live cif still gets its values", kOCmd, kNoLiveCif,
-     with(kNoLiveCif, "kv-setup.cmd", kCmdOPatched)},
+     with(with(kPackage, "kv-setup.cmd", kCmdE), "kvsetup.cif", "[Setup]\r\nInf=INSTALL_TR0200.INF\r\nBar=B8DF\r\nMarket=en-us\r\n"), true},
+    {"cmd run without a live cif still gets its values", kOCmd, kNoLiveCif, with(kNoLiveCif, "kv-setup.cmd", kCmdOPatched)},
     {"no launcher above the tool", "", kPackage, kPackage, true},
     {"live file already patched is copied and patched anew", kO, kOPatched, kOPatched},
     {"variant lacking en-us is copied, not patched", kO, with(kPackage, "kvsetup_o.cif", kNoMarket),
      with(with(kPackage, "kvsetup_o.cif", kNoMarket), "kvsetup.cif", kNoMarket)},
     {"bare LF, CR LF and a final 0x1A", kO, with(kPackage, "kvsetup_o.cif", kOddLineEnds),
      with(with(kPackage, "kvsetup_o.cif", kOddLineEnds), "kvsetup.cif", kCifOPatched)},
-    {"read-only live cif beside a cmd run",
-     kOCmd,
-     kPackage,
-     with(kPackage, "kv-setup.cmd", kCmdOPatched),
-     false,
-     {"kvsetup.cif"}},
+    {"read-only live cif beside a cmd run", kOCmd, kPackage,
+     with(kPackage, "kv-setup.cmd", kCmdOPatched), false, {"kvsetup.cif"}},
     {"second run of a cmd package", kOCmd, with(kCifNamed, "kv-setup.cmd", kCmdOPatched),
      with(kCifNamed, "kv-setup.cmd", kCmdOPatched)},
     {"second run of an e cmd package keeps the copy", kECmd, kCifNamed0200,
@@ -77,6 +70,7 @@ const Scenario kScenarios[] = {
      with(with(kPackage, kNotOurs, "x"), "kvsetup.cif.pkgcustomize-x1Y2z3", "[Set"),
      with(kOPatched, kNotOurs, "x")},
 };
+// clang-format on
 
 class ToolRun : public testing::TestWithParam<Scenario> {};
 

@@ -11,6 +11,7 @@
 
 #include "check/lint/config_fix.h"
 #include "check/lint/fix_run.h"
+#include "check/lsp/framing.h"
 #include "check/lsp/language_server.h"
 #include "check/lsp/session.h"
 #include "check/report/report.h"
@@ -86,12 +87,12 @@ struct ProtocolCase {
 const std::string kInit = R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{}})";
 const std::string kInitialized = R"({"jsonrpc":"2.0","method":"initialized","params":{}})";
 
-std::string open(const std::string& text, int version = 1) {
-  return Json{{"jsonrpc", "2.0"},
-              {"method", "textDocument/didOpen"},
-              {"params",
-               {{"textDocument",
-                 {{"uri", kUri}, {"languageId", "xml"}, {"version", version}, {"text", text}}}}}}
+std::string open(const std::string& text, const std::string& uri = kUri) {
+  return Json{
+      {"jsonrpc", "2.0"},
+      {"method", "textDocument/didOpen"},
+      {"params",
+       {{"textDocument", {{"uri", uri}, {"languageId", "xml"}, {"version", 1}, {"text", text}}}}}}
       .dump();
 }
 
@@ -231,6 +232,23 @@ TEST(Protocol, UrisOfPathsAndBack) {
   EXPECT_EQ(uri.find_first_of(" #"), std::string::npos) << uri;
   EXPECT_EQ(check::lsp::uriPath(uri), path);
   EXPECT_EQ(check::lsp::uriPath("https://host/config.xml"), u"");
+}
+
+// The server as a process: what it is sent is answered, a document opened
+// is checked at once, and the end of its input, without an exit, ends it
+// with status 1.
+TEST(LanguageServer, AnswersUntilItsInputEnds) {
+  const TempDir dir;
+  const std::string uri = check::fileUri((dir / "config.xml").u16string());
+  const std::string input =
+      check::lsp::frame(Json::parse(kInit)) +
+      check::lsp::frame(Json::parse(open("<config><binnary/></config>", uri)));
+  const auto run = testing_support::runCaptured(
+      {testing_support::builtProgram("pkgcustomize-check"), "--lsp"}, dir.path(), input.c_str());
+  EXPECT_EQ(run.status, 1);
+  for (const char* said : {"\"serverInfo\"", "\"unused-entry\"", "1 check(s)"}) {
+    EXPECT_NE(run.output.find(said), std::string::npos) << run.output;
+  }
 }
 
 // The example of common mistakes in the encoding of one case.
