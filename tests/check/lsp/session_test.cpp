@@ -167,14 +167,18 @@ const ProtocolCase kProtocolCases[] = {
     {"a change older than the text held is dropped",
      {kInit, open("x"), change(3, "BAD"), change(2, "x"), "check"},
      {"#1 ok utf-16", "publish config.xml v3: unknown-element@0:0"}},
+    {"a hover on a finding's line",
+     {kInit, open("BAD"), request(2, "textDocument/hover")},
+     {"#1 ok utf-16", "publish config.xml v1: unknown-element@0:0", "#2 ok hover"}},
     {"a request about a changed document has it checked first",
      {kInit, open("x"), "check", change(2, "\nBAD"), request(2, "textDocument/hover")},
      {"#1 ok utf-16", "publish config.xml v1:", "publish config.xml v2: unknown-element@1:0",
       "#2 ok"}},
-    {"an edit in UTF-16 code units: a character outside the BMP counts two",
-     {kInit, open("<a>\xF0\x9F\x98\x80</a>\r\n<b/>"), insert(2, 0, 5, "BAD"),
-      insert(3, 1, 1, "BAD"), "check"},
-     {"#1 ok utf-16", "publish config.xml v3: unknown-element@0:5 unknown-element@1:1"}},
+    {"edits in UTF-16 code units: a character outside the BMP counts two, a line ends at its end",
+     {kInit, open("<a>\xF0\x9F\x98\x80</a>\r\n<b/>\r\n<c/>"), insert(2, 0, 5, "BAD"),
+      insert(3, 1, 1, "BAD"), insert(4, 1, 99, "BAD"), "check"},
+     {"#1 ok utf-16",
+      "publish config.xml v4: unknown-element@0:5 unknown-element@1:1 unknown-element@1:7"}},
     {"UTF-8 positions when the client offers them: that character counts four",
      {kUtf8Init, open("<a>\xC3\xA9\xF0\x9F\x98\x80</a>\r\n\xC3\xA9"), insert(2, 0, 9, "BAD"),
       insert(3, 0, 0, "BAD"), insert(4, 1, 2, "BAD"), "check"},
@@ -380,6 +384,8 @@ TEST_P(Folder, DiagnosticsAreTheAuditsFindingsAndFixesWriteWhatFixWrites) {
     const check::Audit after =
         check::lsp::auditBuffer(dir.path().u16string(), c.encode(platform::fromUtf8(ignored)));
     ASSERT_FALSE(after.suppressed.empty()) << title;
+    const std::string comment = actions[i]["edit"]["documentChanges"][0]["edits"][0]["newText"];
+    EXPECT_TRUE(comment.ends_with(" -->\n")) << title;  // a line of its own
     EXPECT_EQ(after.findings.size() + after.suppressed.size(), audit.findings.size()) << title;
     for (const check::Finding& f : after.suppressed) {
       EXPECT_EQ("Ignore " + std::string(check::rule(f.rule).name) + " for this entry", title);
