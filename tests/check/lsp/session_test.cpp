@@ -151,8 +151,9 @@ const ProtocolCase kProtocolCases[] = {
     {"messages that are neither request nor notification",
      {kInit, R"({"jsonrpc":"2.0","id":{"a":1},"method":"shutdown"})", R"({"jsonrpc":"2.0","id":3})",
       R"({"jsonrpc":"2.0","id":4,"method":7})",
-      R"({"jsonrpc":"2.0","id":5,"method":"textDocument/hover","params":{}})"},
-     {"#1 ok utf-16", "#null -32600", "#3 -32600", "#4 -32600", "#5 -32602"}},
+      R"({"jsonrpc":"2.0","id":5,"method":"textDocument/hover","params":{}})",
+      R"({"jsonrpc":"2.0","id":6,"method":"textDocument/codeAction","params":{"textDocument":7}})"},
+     {"#1 ok utf-16", "#null -32600", "#3 -32600", "#4 -32600", "#5 -32602", "#6 -32602"}},
     {"shutdown, then requests refused, then exit",
      {kInit, request(2, "shutdown"), request(3, "textDocument/hover"), open("BAD"), "check",
       R"({"jsonrpc":"2.0","method":"exit"})", "state"},
@@ -236,6 +237,8 @@ TEST(Protocol, UrisOfPathsAndBack) {
   EXPECT_EQ(uri.find_first_of(" #"), std::string::npos) << uri;
   EXPECT_EQ(check::lsp::uriPath(uri), path);
   EXPECT_EQ(check::lsp::uriPath("https://host/config.xml"), u"");
+  EXPECT_EQ(check::lsp::uriPath("file:///C:/a%20b"),
+            fs::path(u"C:/a b").make_preferred().u16string());
 }
 
 // The server as a process: what it is sent is answered, a document opened
