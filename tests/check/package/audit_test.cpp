@@ -127,7 +127,7 @@ const AuditCase kAuditCases[] = {
      {"leftover-file@.pkgcustomize-Xy12Zw"}},
     {"windows-1252 text in a file declared UTF-8, lines ending in CR LF and CR",
      with(kPackage, "config.xml",
-          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<config>\r" +
+          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r<config>\r\n" +
               entry("TR01", "<package_type>E</package_type><market_type>d\xFF</market_type>") +
               "</config>\r\n"),
      1, "0 packages: 0 complete, 0 incomplete; 1 error, 1 warning (config-unreadable 1, "
